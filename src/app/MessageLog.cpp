@@ -1,0 +1,32 @@
+#include "app/MessageLog.h"
+
+#include <algorithm>
+#include <array>
+#include <cstdio>
+
+std::string MessageLog::formatLine(const char* format, va_list args)
+{
+    std::array<char, kMaxLineBytes + 1> buffer{};
+    const int n = std::vsnprintf(buffer.data(), buffer.size(), format, args);
+    if (n < 0)
+        return {};
+    return std::string(buffer.data(), std::min<std::size_t>(std::size_t(n), kMaxLineBytes));
+}
+
+void MessageLog::LogText(const char* format, ...)
+{
+    va_list args;
+    va_start(args, format);
+    std::string text = formatLine(format, args);
+    va_end(args);
+    append(kLogTextColor, std::move(text));
+}
+
+void MessageLog::LogColored(Rgb color, const char* format, ...)
+{
+    va_list args;
+    va_start(args, format);
+    std::string text = formatLine(format, args);
+    va_end(args);
+    append(color, std::move(text));
+}
