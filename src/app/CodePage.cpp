@@ -63,8 +63,10 @@ QString asciiOnly(std::string_view bytes)
 {
     QString text;
     text.reserve(qsizetype(bytes.size()));
-    for (const char c : bytes)
-        text += static_cast<unsigned char>(c) < 0x80 ? QChar(QLatin1Char(c)) : QChar(QChar::ReplacementCharacter);
+    for (const char c : bytes) {
+        const bool ascii = static_cast<unsigned char>(c) < 0x80;
+        text += ascii ? QChar(QLatin1Char(c)) : QChar(QChar::ReplacementCharacter);
+    }
     return text;
 }
 
