@@ -1,0 +1,42 @@
+#pragma once
+// The log pane: a read-only text view that shows the message log in colours.
+//
+// LogText() and LogColored() may be called from any thread. An append made on
+// the pane's own (UI) thread shows at once; one made elsewhere goes into a
+// queue that the UI thread drains, so each append reaches the document as one
+// unit (colour and text) and each thread's appends keep their order. The
+// owner makes sure no worker appends once the pane is being destroyed.
+
+#include "app/MessageLog.h"
+
+#include <QTextEdit>
+
+#include <deque>
+#include <mutex>
+#include <string>
+#include <utility>
+
+class MessageLogPane : public QTextEdit, public MessageLog {
+    Q_OBJECT
+
+public:
+    static constexpr Rgb kBackgroundColor = rgb(220, 220, 220);
+
+    explicit MessageLogPane(QWidget* parent = nullptr);
+
+protected:
+    void append(Rgb color, std::string text) override;
+
+private:
+    struct PendingAppend {
+        Rgb color;
+        std::string text;
+    };
+
+    void drainPending();
+    void insertAtEnd(Rgb color, const std::string& text);
+    void scrollToEnd();
+
+    std::mutex pendingMutex_;
+    std::deque<PendingAppend> pending_; // guarded by pendingMutex_
+};
