@@ -83,8 +83,11 @@ OperationStatus KestoProtocol::Kesto_GetFirmwareVersion(int dev, FirmwareVersion
         return OS_WRITE_USB_ERROR;
     if (const OperationStatus s = exchangeCommand(dev, CMD_FIRMWARE_VERSION); s != OS_SUCCESS)
         return s;
-    if (statusIs(lastReply(dev), RS_ERROR))
+    if (const StatusReply reply = lastReply(dev); statusIs(reply, RS_ERROR)) {
+        log_.LogColored(kLogErrorColor,
+            "\t +  Dev%02d: Kesto_GetFirmwareVersion Error!\r\n \t   -> R_Data(0x%08X)\r\n", dev + 1, reply.value);
         return OS_COMM_ERROR;
+    }
     const ExchangeBuffers& b = buffers_[std::size_t(dev)];
     std::memcpy(out.bytes.data(), b.reply.data(), std::size_t(b.replyLength));
     out.length = b.replyLength;

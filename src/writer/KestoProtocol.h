@@ -35,8 +35,8 @@ public:
     // 1 is an error.
     OperationStatus Kesto_GetDeviceInfo(int dev, DeviceInfoText& out);
 
-    // CMD_FIRMWARE_VERSION. A reply whose second byte is 1 is an error; its
-    // detail ("R_Data") is then lastReply(dev).value.
+    // CMD_FIRMWARE_VERSION. A reply whose second byte is 1 is an error, logged
+    // with its detail ("R_Data"), which is also lastReply(dev).value.
     OperationStatus Kesto_GetFirmwareVersion(int dev, FirmwareVersionReply& out);
 
     // CMD_FS_INITIAL, in two steps because the writer answers only once it

@@ -89,6 +89,10 @@ TEST_F(Protocol, FirmwareVersionErrorMarkerWinsOverAPlausibleAddress)
     ASSERT_TRUE(last.hasValue);
     EXPECT_EQ(last.value, 0xDEADBEEFu) << "R_Data is read little-endian from offset 2";
     EXPECT_EQ(reply.length, 0);
+    ASSERT_EQ(rig.log.lines().size(), 1u);
+    EXPECT_EQ(rig.log.lines()[0].color, kLogErrorColor);
+    EXPECT_EQ(rig.log.lines()[0].text,
+        "\t +  Dev01: Kesto_GetFirmwareVersion Error!\r\n \t   -> R_Data(0xDEADBEEF)\r\n");
 }
 
 TEST_F(Protocol, ShortRepliesAreNeverReadPastWhatArrived)
