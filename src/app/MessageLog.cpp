@@ -30,3 +30,22 @@ void MessageLog::LogColored(Rgb color, const char* format, ...)
     va_end(args);
     append(color, std::move(text));
 }
+
+void MessageLog::LogPreformatted(Rgb color, std::string text)
+{
+    if (text.size() > kMaxLineBytes)
+        text.resize(kMaxLineBytes);
+    append(color, std::move(text));
+}
+
+void LogBuffer::append(Rgb color, std::string text)
+{
+    lines_.push_back({color, std::move(text)});
+}
+
+void LogBuffer::replayInto(MessageLog& target)
+{
+    for (Line& line : lines_)
+        target.LogPreformatted(line.color, std::move(line.text));
+    lines_.clear();
+}

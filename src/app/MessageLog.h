@@ -9,6 +9,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <string>
+#include <vector>
 
 using Rgb = std::uint32_t; // 0xRRGGBB
 
@@ -37,10 +38,30 @@ public:
     void LogText(const char* format, ...) KESTO_PRINTF_FORMAT(2, 3);
     void LogColored(Rgb color, const char* format, ...) KESTO_PRINTF_FORMAT(3, 4);
 
+    // An already formatted text (cut to kMaxLineBytes), e.g. a line held back
+    // so that lines of several threads come out in a fixed order.
+    void LogPreformatted(Rgb color, std::string text);
+
     // printf-style formatting cut to kMaxLineBytes, exactly as the appends do.
     static std::string formatLine(const char* format, va_list args);
 
 protected:
     // Receives one finished append. Called on the appending thread.
     virtual void append(Rgb color, std::string text) = 0;
+};
+
+// Holds appends back until they are replayed into another log, in order.
+class LogBuffer : public MessageLog {
+public:
+    void replayInto(MessageLog& target);
+
+protected:
+    void append(Rgb color, std::string text) override;
+
+private:
+    struct Line {
+        Rgb color;
+        std::string text;
+    };
+    std::vector<Line> lines_; // one thread fills it, then one replays it
 };
