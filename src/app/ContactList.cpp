@@ -1,0 +1,94 @@
+#include "app/ContactList.h"
+
+#include <QAbstractItemView>
+
+#include "app/CodePage.h"
+#include "app/MessageLog.h"
+#include "widgets/CXHeaderCtrl.h"
+
+const QColor ContactList::kEmptyTextColor = QColor(0, 70, 220);
+const QColor ContactList::kHeaderTextColor = QColor(0, 128, 255);
+const QColor ContactList::kUncheckedRowColor = QColor(200, 200, 200);
+const QColor ContactList::kCheckedRowColor = QColor(255, 255, 255);
+
+namespace {
+constexpr int kRowHeight = 25;
+constexpr int kHeaderHeight = 25;
+constexpr int kUnchecked = 1;
+constexpr int kChecked = 2;
+} // namespace
+
+ContactList::ContactList(MessageLog& log, QWidget* parent)
+    : CXListCtrl(parent), log_(log)
+{
+    connect(this, &CXListCtrl::checkBoxClicked, this, &ContactList::OnCheckBoxClicked);
+}
+
+void ContactList::InitContactList()
+{
+    setSelectionBehavior(QAbstractItemView::SelectRows);
+    setShowGrid(true);
+    SetEmptyText(fromCodePageLines(kEmptyText), kEmptyTextColor);
+    AddColumn(ColumnNumber, QStringLiteral("Dev No."), Qt::AlignHCenter, 62);
+    AddColumn(ColumnEnable, QStringLiteral("En"), Qt::AlignHCenter, 44, kUnchecked);
+    AddColumn(ColumnStatus, QStringLiteral("Status"), Qt::AlignLeft, 166);
+    SetHeaderTextColor(-1, kHeaderTextColor);
+    SetRowHeight(kRowHeight);
+    SetHeaderHeight(kHeaderHeight);
+    GetHeaderCtrl()->viewport()->update();
+}
+
+void ContactList::AddContactRow()
+{
+    const int n = GetRowCount();
+    setUpdatesEnabled(false);
+    AddRow(n, QString::number(n + 1));
+    SetCellAlignment(n, ColumnNumber, Qt::AlignHCenter);
+    SetCellText(n, ColumnEnable, QString());
+    SetCellCheck(n, ColumnEnable, kChecked);
+    SetCellText(n, ColumnStatus, fromCodePage(contactStatusText));
+    setUpdatesEnabled(true);
+    // Written whatever the status, as the list has always done.
+    log_.LogText("VREN Kesto Device No.%d Contact - OK!\r\n", n + 1);
+}
+
+void ContactList::SetStatusText(int row, const std::string& text)
+{
+    SetCellText(row, ColumnStatus, fromCodePage(text));
+}
+
+std::string ContactList::StatusText(int row) const
+{
+    return toCodePage(GetCellText(row, ColumnStatus));
+}
+
+bool ContactList::IsRowChecked(int row) const
+{
+    return GetCellCheck(row, ColumnEnable) == kChecked;
+}
+
+void ContactList::paintRow(int row, const QColor& background)
+{
+    for (int column = ColumnNumber; column <= ColumnStatus; ++column) {
+        QColor text, unused;
+        GetCellColors(row, column, text, unused);
+        SetCellColors(row, column, text, background);
+    }
+}
+
+void ContactList::OnCheckBoxClicked(int row, int column)
+{
+    if (column != ColumnEnable)
+        return;
+    if (row >= 0) {
+        paintRow(row, IsRowChecked(row) ? kCheckedRowColor : kUncheckedRowColor);
+        return;
+    }
+    // Header box: the rows still show their old states. If any is unchecked
+    // they are all about to be checked, otherwise all unchecked.
+    bool anyUnchecked = false;
+    for (int r = 0; r < GetRowCount(); ++r)
+        anyUnchecked |= !IsRowChecked(r);
+    for (int r = 0; r < GetRowCount(); ++r)
+        paintRow(r, anyUnchecked ? kCheckedRowColor : kUncheckedRowColor);
+}
