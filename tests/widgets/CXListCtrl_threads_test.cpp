@@ -8,6 +8,7 @@
 
 #include <gtest/gtest.h>
 
+#include <atomic>
 #include <map>
 #include <memory>
 #include <thread>
@@ -31,7 +32,6 @@ std::unique_ptr<CXListCtrl> listWithRows(int rows)
 TEST(CellTextFromThreads, ArrivesWithoutBlockingTheWorkersAndInEachThreadsOrder)
 {
     std::unique_ptr<CXListCtrl> list = listWithRows(kWorkers);
-    list->show();
     // Every text a cell shows, in the order it was shown.
     std::map<int, std::vector<QString>> shown;
     QObject::connect(list->model(), &QAbstractItemModel::dataChanged, list.get(),
@@ -71,6 +71,34 @@ TEST(CellTextFromThreads, ArrivesWithoutBlockingTheWorkersAndInEachThreadsOrder)
         list->GetCellColors(w, 1, text, background);
         EXPECT_EQ(text, QColor(Qt::red));
     }
+}
+
+TEST(CellTextFromThreads, UiThreadAppliesTextsWhileWorkersKeepPosting)
+{
+    // Posting and applying overlap here, so the hand-off itself is what
+    // ThreadSanitizer watches.
+    std::unique_ptr<CXListCtrl> list = listWithRows(kWorkers);
+    std::atomic<int> finished{0};
+    std::vector<std::thread> workers;
+    for (int w = 0; w < kWorkers; ++w) {
+        workers.emplace_back([&list, &finished, w] {
+            for (int i = 0; i <= kTextsPerWorker; ++i)
+                list->SetCellText(w, 1, QString::number(i));
+            ++finished;
+        });
+    }
+    const bool done = testsupport::waitUntil([&] {
+        if (finished < kWorkers)
+            return false;
+        for (int w = 0; w < kWorkers; ++w) {
+            if (list->GetCellText(w, 1) != QString::number(kTextsPerWorker))
+                return false;
+        }
+        return true;
+    });
+    for (std::thread& t : workers)
+        t.join();
+    EXPECT_TRUE(done);
 }
 
 TEST(CellTextFromThreads, TextsForALostRowOrAGoneListAreDropped)
