@@ -15,6 +15,9 @@ CXCombo::CXCombo(const QStringList& strings, int current, int rowsShown, QWidget
     setWindowFlags(Qt::Popup);
     // A click outside only closes the list; replaying it onto the cell would reopen it at once.
     setAttribute(Qt::WA_NoMouseReplay);
+    // A plain dark line, as drop-down lists have; the styled panel vanishes against the list.
+    setFrameStyle(QFrame::Box | QFrame::Plain);
+    setLineWidth(1);
     setMouseTracking(true);
     setSelectionMode(QAbstractItemView::SingleSelection);
     setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);

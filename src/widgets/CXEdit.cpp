@@ -38,8 +38,11 @@ void CXEdit::keyPressEvent(QKeyEvent* event)
 void CXEdit::focusOutEvent(QFocusEvent* event)
 {
     QLineEdit::focusOutEvent(event);
-    // The edit's own context menu takes the focus for a moment; that is no end.
-    if (event->reason() != Qt::PopupFocusReason)
+    // The field's own context menu takes the focus only for a moment. When the
+    // whole window loses activation the field keeps its focus for the user's
+    // return; ending there would also run the parent's handler while a closing
+    // window is already half torn down.
+    if (event->reason() != Qt::PopupFocusReason && event->reason() != Qt::ActiveWindowFocusReason)
         finish(true);
 }
 

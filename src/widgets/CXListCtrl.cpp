@@ -99,6 +99,10 @@ CXListCtrl::CXListCtrl(QWidget* parent)
     setItemDelegate(new CXCellDelegate(this));
     verticalHeader()->hide();
     verticalHeader()->setSectionResizeMode(QHeaderView::Fixed);
+    // Report-list rows: a line of text with room for a check box or drop-down,
+    // rather than the style's roomy default.
+    verticalHeader()->setMinimumSectionSize(1);
+    verticalHeader()->setDefaultSectionSize(fontMetrics().height() + 8);
     setEditTriggers(QAbstractItemView::NoEditTriggers);
     setSelectionBehavior(QAbstractItemView::SelectRows);
     setSelectionMode(QAbstractItemView::SingleSelection);
@@ -110,6 +114,8 @@ CXListCtrl::CXListCtrl(QWidget* parent)
 
 CXListCtrl::~CXListCtrl()
 {
+    // An open field or drop-down must not report to a list being torn down.
+    CloseInPlaceControls();
     std::lock_guard lock(m_inbox->mutex);
     m_inbox->owner = nullptr;
     m_inbox->queue.clear();

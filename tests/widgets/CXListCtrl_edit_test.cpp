@@ -175,6 +175,36 @@ TEST_F(EditCells, ParentEmptyingTheListWhileAskedGetsNoEditEnd)
     EXPECT_EQ(list->GetRowCount(), 0);
 }
 
+TEST(ListGoingAway, WithAnOpenFieldOrDropDownTellsNobody)
+{
+    // A window tears its own parts down before its widgets go; a handler or
+    // slot run then would reach a half-destroyed page.
+    for (const bool dropDown : {false, true}) {
+        SCOPED_TRACE(dropDown ? "drop-down" : "edit field");
+        auto window = std::make_unique<QWidget>();
+        auto* layout = new QVBoxLayout(window.get());
+        auto* list = new CXListCtrl;
+        layout->addWidget(list);
+        list->AddColumn(0, "Cell", Qt::AlignLeft, 90);
+        list->AddRow(0, "8");
+        list->SetCellEditable(0, 0);
+        if (dropDown)
+            list->SetCellChoices(0, 0, true, {"p", "q"});
+        int told = 0;
+        list->SetEndLabelEditHandler([&](int, int, const QString*) { return ++told > 0; });
+        QObject::connect(list, &CXListCtrl::editEnd, [&] { ++told; });
+        QObject::connect(list, &CXListCtrl::comboSelection, [&] { ++told; });
+        window->show();
+        window->activateWindow();
+        ASSERT_TRUE(QTest::qWaitForWindowActive(window.get()));
+        ASSERT_TRUE(dropDown ? list->OpenChoice(0, 0) : list->OpenEditor(0, 0));
+
+        window.reset();
+        QCoreApplication::processEvents();
+        EXPECT_EQ(told, 0);
+    }
+}
+
 TEST_F(EditCells, WithoutAHandlerTheNewTextIsTaken)
 {
     list->SetEndLabelEditHandler(nullptr);

@@ -70,8 +70,7 @@ CXListCtrl* targetList()
     list->AddColumn(3, QStringLiteral("Sector No."), Qt::AlignHCenter, 72);
     list->AddColumn(4, QStringLiteral("File Name"), Qt::AlignLeft, 150);
     list->SetHeaderTextColor(-1, kHeaderBlue);
-    list->SetRowHeight(25);
-    list->SetHeaderHeight(25);
+    list->SetHeaderHeight(25); // rows keep the default height
     const QStringList targets = {QStringLiteral("InFlash"), QStringLiteral("NAND")};
     struct Row {
         bool enabled;
