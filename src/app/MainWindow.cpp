@@ -150,6 +150,7 @@ void CVREN_KESTO_CONFIGURATORDlg::OnInitDialog()
     // 11. Tabs and pages.
     tabCtrl_->setImageList(makeTabImages());
     configPage_ = new CTab_ConfigSave(tabCtrl_);
+    configPage_->setServices(*messageLog_, *boxes_);
     tabCtrl_->AddPage(QStringLiteral("Config Load/Save"), 1, configPage_);
     initPage_ = new CTab_KestoFormat(tabCtrl_);
     tabCtrl_->AddPage(QStringLiteral("Kesto Initial"), 0, initPage_);

@@ -1,17 +1,613 @@
 #include "pages/CTab_ConfigSave.h"
 
+#include <QByteArray>
+#include <QComboBox>
+#include <QGroupBox>
+#include <QKeyEvent>
+#include <QLabel>
+#include <QLineEdit>
 #include <QPushButton>
+#include <QSignalBlocker>
+#include <QSlider>
 
+#include <algorithm>
+
+#include "app/CodePage.h"
 #include "app/DialogUnits.h"
+#include "app/MainWindow.h"
+#include "app/MessageBoxes.h"
+#include "config/ChipTable.h"
+#include "config/ConfigBuilder.h"
+#include "config/TargetList.h"
+#include "widgets/CXListCtrl.h"
+
+namespace {
+
+const QColor kEnabledRowColor(255, 255, 255);
+const QColor kDisabledRowColor(200, 200, 200);
+const QColor kDisabledRowTextColor(0, 0, 0);
+const QColor kHeaderTextColor(0, 128, 255);
+const QColor kEmptyTextColor(0, 70, 220);
+
+constexpr int kSectorColumnWidthAfterChip = 72;
+constexpr int kMinSpeed = 1;
+constexpr int kMaxSpeed = 10;
+
+const char* const kChipModels[] = {"moLark", "moLarkL", "moVesa", "BOREAL2", "SOLVAN",
+                                   "HERON",  "QX7",     "PLX4410", "PLX4420", "Other"};
+
+QString q(std::string_view bytes)
+{
+    return fromCodePage(bytes);
+}
+
+QLabel* makeLabel(QWidget* parent, const DialogUnits& du, const QString& text, QRect units,
+                  Qt::Alignment alignment = Qt::AlignLeft)
+{
+    auto* label = new QLabel(text, parent);
+    label->setGeometry(du.rect(units.x(), units.y(), units.width(), units.height()));
+    label->setAlignment(alignment | Qt::AlignVCenter);
+    return label;
+}
+
+QComboBox* makeCombo(QWidget* parent, const DialogUnits& du, QStringList rows, QRect units)
+{
+    auto* combo = new QComboBox(parent);
+    combo->addItems(rows);
+    combo->setCurrentIndex(-1);
+    combo->setGeometry(du.rect(units.x(), units.y(), units.width(), units.height()));
+    // A drop-down list is at least as tall as its text needs.
+    combo->resize(combo->width(), std::max(combo->height(), combo->minimumSizeHint().height()));
+    return combo;
+}
+
+QPushButton* makeButton(QWidget* parent, const DialogUnits& du, const QString& text, QRect units)
+{
+    auto* button = new QPushButton(text, parent);
+    button->setAutoDefault(false);
+    button->setGeometry(du.rect(units.x(), units.y(), units.width(), units.height()));
+    return button;
+}
+
+} // namespace
 
 CTab_ConfigSave::CTab_ConfigSave(QWidget* parent)
     : QWidget(parent)
 {
-    const DialogUnits du(DialogUnits::dialogFont());
+    buildControls();
+}
+
+void CTab_ConfigSave::buildControls()
+{
     setFont(DialogUnits::dialogFont());
+    const DialogUnits du(font());
     resize(du.x(241), du.y(280));
-    configLoad_ = new QPushButton(QStringLiteral("Config Load"), this);
-    configLoad_->setObjectName(QStringLiteral("configLoad")); // control 1094
-    configLoad_->setAutoDefault(false);
-    configLoad_->setGeometry(du.rect(7, 7, 60, 18));
+
+    // Created in the dialog's tab order.
+    auto* fileGroup = new QGroupBox(QStringLiteral("File Count && File List"), this);
+    fileGroup->setGeometry(du.rect(5, 3, 232, 126));
+    makeLabel(this, du, QStringLiteral("InFlash File Count :"), {11, 16, 60, 8});
+    inFlashCountLabel_ = makeLabel(this, du, QStringLiteral("0"), {75, 16, 13, 8}, Qt::AlignHCenter); // 1086
+
+    list_ = new CXListCtrl(this); // 1087
+    list_->setObjectName(QStringLiteral("targetList"));
+    list_->setGeometry(du.rect(8, 27, 226, 99));
+    list_->SetEmptyText(QStringLiteral("No files for target download"), kEmptyTextColor);
+    list_->AddColumn(ColEn, QStringLiteral("En"), Qt::AlignLeft, 45, 1);
+    list_->AddColumn(ColTarget, QStringLiteral("Target"), Qt::AlignLeft, 50);
+    list_->AddColumn(ColFat, QStringLiteral("Fat"), Qt::AlignLeft, 45, 1);
+    list_->AddColumn(ColSectorNo, QStringLiteral("Sector No."), Qt::AlignLeft, 65);
+    list_->AddColumn(ColFileName, QStringLiteral("File Name"), Qt::AlignLeft, 250);
+    list_->SetHeaderTextColor(-1, kHeaderTextColor);
+    list_->SetEndLabelEditHandler(
+        [this](int row, int column, const QString* text) { return CheckSectorText(row, column, text); });
+    connect(list_, &CXListCtrl::checkBoxClicked, this, &CTab_ConfigSave::OnTargetListCheckBox);
+    connect(list_, &CXListCtrl::comboSelection, this, &CTab_ConfigSave::OnTargetListComboSelection);
+
+    speedSlider_ = new QSlider(Qt::Horizontal, this); // 1088
+    speedSlider_->setObjectName(QStringLiteral("speedSlider"));
+    speedSlider_->setGeometry(du.rect(71, 232, 110, 12));
+    speedSlider_->setRange(kMinSpeed, kMaxSpeed);
+    speedSlider_->setSingleStep(1);
+    speedSlider_->setPageStep(1);
+    speedSlider_->setTickPosition(QSlider::TicksBelow);
+    speedSlider_->setTickInterval(1);
+    speedSlider_->setValue(kMinSpeed);
+    connect(speedSlider_, &QSlider::valueChanged, this, &CTab_ConfigSave::OnSpeedSliderMoved);
+    connect(speedSlider_, &QSlider::sliderReleased, this, &CTab_ConfigSave::OnSpeedSliderReleased);
+
+    speedEdit_ = new QLineEdit(this); // 1035
+    speedEdit_->setObjectName(QStringLiteral("speedEdit"));
+    speedEdit_->setReadOnly(true);
+    speedEdit_->setAlignment(Qt::AlignHCenter);
+    speedEdit_->setGeometry(du.rect(182, 230, 42, 12));
+
+    buzzer_ = makeCombo(this, du, {QStringLiteral("ON"), QStringLiteral("OFF")}, {52, 214, 60, 12}); // 1089
+    buzzer_->setObjectName(QStringLiteral("buzzer"));
+
+    configLoad_ = makeButton(this, du, QStringLiteral("Config Load"), {11, 255, 104, 19}); // 1094
+    configLoad_->setObjectName(QStringLiteral("configLoad"));
+    configSave_ = makeButton(this, du, QStringLiteral("Config Save"), {125, 255, 104, 19}); // 1095
+    configSave_->setObjectName(QStringLiteral("configSave"));
+
+    crystalUnit_ = makeLabel(this, du, QStringLiteral("Hz"), {106, 164, 21, 8}); // 1118
+
+    QStringList chips;
+    for (const char* name : kChipModels)
+        chips << QString::fromLatin1(name);
+    chip_ = makeCombo(this, du, chips, {57, 142, 59, 13}); // 1104
+    chip_->setObjectName(QStringLiteral("chip"));
+    chip_->setMaxVisibleItems(int(std::size(kChipModels)));
+    connect(chip_, &QComboBox::activated, this, [this] { ApplyChipSelection(); });
+
+    auto* targetGroup = new QGroupBox(QStringLiteral("Target  Set"), this);
+    targetGroup->setGeometry(du.rect(7, 131, 227, 67));
+    chipLabel_ = makeLabel(this, du, QStringLiteral("Select Chip :"), {13, 144, 40, 8});       // 1110
+    eraseLabel_ = makeLabel(this, du, QStringLiteral("In Flash Erase All :"), {125, 164, 57, 8}); // 1113
+    crystalLabel_ = makeLabel(this, du, QStringLiteral("Crystal freq :"), {13, 163, 40, 8});      // 1111
+
+    auto* kestoGroup = new QGroupBox(QStringLiteral("VREN KESTO Set"), this);
+    kestoGroup->setGeometry(du.rect(6, 203, 227, 47));
+    makeLabel(this, du, QStringLiteral("Buzzer :"), {17, 216, 26, 8});
+    makeLabel(this, du, QStringLiteral("Download Speed"), {15, 232, 54, 8});
+
+    crystal_ = new QLineEdit(this); // 1107
+    crystal_->setObjectName(QStringLiteral("crystal"));
+    crystal_->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
+    crystal_->setGeometry(du.rect(56, 163, 47, 11));
+    // The value and its label share one 259-byte configuration line.
+    crystal_->setMaxLength(int(kConfigLineMaxChars - configpos::Crystal.column));
+
+    fatVerifyLabel_ = makeLabel(this, du, QStringLiteral("FAT Verify :"), {129, 145, 38, 8}); // 1115
+    fatVerify_ = makeCombo(this, du, {QStringLiteral("Disable"), QStringLiteral("Enable")}, {171, 143, 54, 15}); // 1109
+    fatVerify_->setObjectName(QStringLiteral("fatVerify"));
+
+    makeLabel(this, du, QStringLiteral("NAND File Count :"), {108, 16, 57, 8});
+    nandCountLabel_ = makeLabel(this, du, QStringLiteral("0"), {172, 16, 13, 8}, Qt::AlignHCenter); // 1090
+
+    erase_ = makeCombo(this, du, {QStringLiteral("Disable"), QStringLiteral("Enable")}, {186, 162, 39, 15}); // 1117
+    erase_->setObjectName(QStringLiteral("erase"));
+
+    // Group boxes are drawn beneath the controls they frame.
+    for (QGroupBox* group : {fileGroup, targetGroup, kestoGroup})
+        group->lower();
+
+    settings.currentDownloadSpeed = kMinSpeed;
+    showCurrentSpeed();
+}
+
+void CTab_ConfigSave::setServices(MessageLog& log, MessageBoxes& boxes)
+{
+    log_ = &log;
+    boxes_ = &boxes;
+}
+
+void CTab_ConfigSave::showBox(const std::string& text)
+{
+    if (boxes_)
+        boxes_->information(text);
+    else if (mainWindow())
+        mainWindow()->boxes().information(text);
+}
+
+void CTab_ConfigSave::keyPressEvent(QKeyEvent* event)
+{
+    // Enter never presses a button of the page.
+    if (event->key() == Qt::Key_Return || event->key() == Qt::Key_Enter) {
+        event->accept();
+        return;
+    }
+    QWidget::keyPressEvent(event);
+}
+
+// ---------------------------------------------------------------- speed
+
+void CTab_ConfigSave::OnSpeedSliderMoved(int position)
+{
+    settings.currentDownloadSpeed = position;
+    showCurrentSpeed();
+}
+
+void CTab_ConfigSave::OnSpeedSliderReleased()
+{
+    settings.currentDownloadSpeed = speedSlider_->value();
+    const QSignalBlocker blocker(speedSlider_);
+    speedSlider_->setValue(settings.currentDownloadSpeed);
+    showCurrentSpeed();
+}
+
+void CTab_ConfigSave::showCurrentSpeed()
+{
+    speedEdit_->setText(QString::number(settings.currentDownloadSpeed));
+}
+
+void CTab_ConfigSave::LoadDownloadSpeed(std::int32_t speed)
+{
+    settings.downloadSpeed = speed;
+    settings.currentDownloadSpeed = speed;
+    const QSignalBlocker blocker(speedSlider_);
+    speedSlider_->setValue(std::clamp(speed, kMinSpeed, kMaxSpeed));
+    showCurrentSpeed();
+}
+
+void CTab_ConfigSave::ShowComboValue(QComboBox* combo, const std::string& value)
+{
+    const QString text = q(value);
+    for (int i = 0; i < combo->count(); ++i) {
+        if (combo->itemText(i).compare(text, Qt::CaseInsensitive) == 0) {
+            combo->setCurrentIndex(i);
+            return;
+        }
+    }
+    combo->setCurrentIndex(-1);
+}
+
+// ------------------------------------------------------------------ rows
+
+std::string CTab_ConfigSave::rowFileName(int row) const
+{
+    const QVariant data = list_->GetRowData(row);
+    if (data.typeId() == QMetaType::QByteArray) {
+        const QByteArray bytes = data.toByteArray();
+        return std::string(bytes.constData(), std::size_t(bytes.size()));
+    }
+    return toCodePage(list_->GetCellText(row, ColFileName));
+}
+
+CTab_ConfigSave::RowState CTab_ConfigSave::readRow(int row) const
+{
+    RowState state;
+    state.enabled = list_->GetCellCheck(row, ColEn) == 2;
+    state.target = rowIsInFlash(row) ? kTargetInFlash : kTargetNand;
+    state.fat = list_->GetCellCheck(row, ColFat) == 2;
+    state.sectorText = list_->GetCellText(row, ColSectorNo);
+    state.sectorNo = readSectorNumber(toCodePage(state.sectorText));
+    state.fileName = rowFileName(row);
+    return state;
+}
+
+bool CTab_ConfigSave::rowIsInFlash(int row) const
+{
+    return list_->GetCellText(row, ColTarget) == QLatin1String("InFlash");
+}
+
+int CTab_ConfigSave::appendRow(const std::string& fileName, const QString& sectorText)
+{
+    const int row = list_->AddRow(list_->GetRowCount(), QString());
+    list_->SetCellText(row, ColSectorNo, sectorText);
+    list_->SetCellEditable(row, ColSectorNo, true);
+    list_->SetCellText(row, ColFileName, q(fileName));
+    list_->SetRowData(row, QByteArray(fileName.data(), qsizetype(fileName.size())));
+    return row;
+}
+
+void CTab_ConfigSave::paintRow(int row, bool enabled)
+{
+    for (int column = 0; column < list_->GetColumnCount(); ++column) {
+        QColor text;
+        QColor background;
+        list_->GetCellColors(row, column, text, background);
+        list_->SetCellColors(row, column, text, enabled ? kEnabledRowColor : kDisabledRowColor);
+    }
+}
+
+void CTab_ConfigSave::setTargetCell(int row, bool enabled, int choice)
+{
+    QStringList choices;
+    for (const std::string& c : targetChoices)
+        choices << q(c);
+    list_->SetCellChoices(row, ColTarget, true, choices, int(choices.size()), choice);
+    list_->SetCellEnabled(row, ColTarget, enabled);
+}
+
+void CTab_ConfigSave::blankTargetCell(int row)
+{
+    list_->SetCellText(row, ColTarget, QString());
+}
+
+void CTab_ConfigSave::ShowCounts()
+{
+    inFlashCountLabel_->setText(QString::number(inFlashCount));
+    nandCountLabel_->setText(QString::number(nandCount));
+}
+
+void CTab_ConfigSave::AddTargetRow(std::int32_t enabled, std::int32_t sectorNo, const std::string& fileName,
+                                   std::int32_t target, std::int32_t fatFlag)
+{
+    const int row = appendRow(fileName, QString::number(sectorNo));
+    if (enabled) {
+        list_->SetCellCheck(row, ColEn, 2);
+        setTargetCell(row, true, target);
+        list_->SetCellCheck(row, ColFat, fatFlag ? 2 : 1);
+        if (fatFlag)
+            fatRowChecked = 1;
+    } else {
+        list_->SetCellCheck(row, ColEn, 1);
+        for (int column : {ColTarget, ColFat, ColSectorNo, ColFileName})
+            list_->SetCellColors(row, column, QColor(), kDisabledRowColor);
+    }
+}
+
+void CTab_ConfigSave::RebuildTargetList()
+{
+    targetEntries.clear();
+    disabledEntries.clear();
+    for (int row = 0; row < list_->GetRowCount(); ++row) {
+        RowState r = readRow(row);
+        if (!r.enabled)
+            disabledEntries.push_back({0, std::move(r.fileName), r.sectorNo, kTargetInFlash, 0});
+        else
+            targetEntries.push_back({1, std::move(r.fileName), r.sectorNo, r.target, r.fat ? 1 : 0});
+    }
+    sortBySector(targetEntries);
+
+    list_->setUpdatesEnabled(false);
+    list_->RemoveAllRows();
+    std::int32_t nand = 0;
+    bool fatRow = false;
+    for (const int target : {int(kTargetInFlash), int(kTargetNand)}) {
+        for (const TargetFileEntry& e : targetEntries) {
+            if ((e.target == kTargetInFlash) != (target == kTargetInFlash))
+                continue;
+            const int row = appendRow(e.fileName, QString::number(e.sectorNo));
+            list_->SetCellCheck(row, ColEn, 2);
+            setTargetCell(row, true, target);
+            paintRow(row, true);
+            if (target == kTargetNand) {
+                list_->SetCellCheck(row, ColFat, e.fatFlag ? 2 : 1);
+                fatRow = fatRow || e.fatFlag;
+                ++nand;
+            }
+        }
+    }
+    for (const TargetFileEntry& e : disabledEntries) {
+        const int row = appendRow(e.fileName, QString::number(e.sectorNo));
+        list_->SetCellCheck(row, ColEn, 1);
+        for (int column = 0; column < list_->GetColumnCount(); ++column)
+            list_->SetCellColors(row, column, kDisabledRowTextColor, kDisabledRowColor);
+    }
+    list_->setUpdatesEnabled(true);
+
+    nandCount = nand;
+    inFlashCount = std::int32_t(targetEntries.size()) - nandCount;
+    // Only a NAND row keeps its Fat box here; an InFlash row that had it
+    // checked no longer blocks the FAT choice.
+    fatRowChecked = fatRow ? 1 : 0;
+    ShowCounts();
+}
+
+bool CTab_ConfigSave::CheckDuplicateSectors() const
+{
+    const std::size_t count = std::size_t(std::max(0, inFlashCount) + std::max(0, nandCount));
+    return !hasDuplicateSectors(targetEntries, count);
+}
+
+// ------------------------------------------------------------ row rules
+
+void CTab_ConfigSave::OnTargetListCheckBox(int row, int column)
+{
+    if (row < 0) {
+        if (column == ColEn) {
+            bool anyUnchecked = false;
+            for (int r = 0; r < list_->GetRowCount(); ++r)
+                anyUnchecked = anyUnchecked || list_->GetCellCheck(r, ColEn) != 2;
+            for (int r = 0; r < list_->GetRowCount(); ++r) {
+                paintRow(r, anyUnchecked);
+                setTargetCell(r, anyUnchecked, kTargetInFlash);
+                if (!anyUnchecked)
+                    blankTargetCell(r);
+                list_->SetCellCheck(r, ColFat, 0);
+            }
+            fatRowChecked = 0;
+            nandCount = 0;
+            inFlashCount = anyUnchecked ? list_->GetRowCount() : 0;
+        } else if (column == ColFat) {
+            // The header is about to set every Fat box alike; one FAT row is
+            // restored once it has.
+            int formerFatRow = -1;
+            for (int r = 0; r < list_->GetRowCount() && formerFatRow < 0; ++r)
+                if (list_->GetCellCheck(r, ColEn) == 2 && list_->GetCellCheck(r, ColFat) == 2)
+                    formerFatRow = r;
+            QMetaObject::invokeMethod(
+                this, [this, formerFatRow] { OnFatHeaderToggled(formerFatRow); }, Qt::QueuedConnection);
+        }
+        ShowCounts();
+        return;
+    }
+    if (row >= list_->GetRowCount())
+        return;
+
+    if (column == ColEn) {
+        if (list_->GetCellCheck(row, ColEn) != 2) {
+            paintRow(row, false);
+            if (rowIsInFlash(row))
+                inFlashCount = std::max(0, inFlashCount - 1);
+            else
+                nandCount = std::max(0, nandCount - 1);
+            const bool wasFatRow = list_->GetCellCheck(row, ColFat) == 2;
+            setTargetCell(row, false, kTargetInFlash);
+            blankTargetCell(row);
+            list_->SetCellCheck(row, ColFat, 0);
+            if (wasFatRow)
+                fatRowChecked = 0;
+        } else {
+            paintRow(row, true);
+            setTargetCell(row, true, kTargetInFlash);
+            ++inFlashCount;
+        }
+    } else if (column == ColFat) {
+        const bool enabled = list_->GetCellCheck(row, ColEn) == 2;
+        const bool checked = list_->GetCellCheck(row, ColFat) == 2;
+        if (!enabled) {
+            list_->SetCellCheck(row, ColFat, 1);
+        } else if (checked) {
+            bool otherFatRow = false;
+            for (int r = 0; r < list_->GetRowCount(); ++r)
+                otherFatRow = otherFatRow || (r != row && list_->GetCellCheck(r, ColFat) == 2);
+            // Only a NAND row can carry the FAT, and only one row at a time.
+            if (fatRowChecked == 0 && !otherFatRow && !rowIsInFlash(row)) {
+                fatRowChecked = 1;
+                list_->SetCellText(row, ColSectorNo, QStringLiteral("8"));
+            } else {
+                list_->SetCellCheck(row, ColFat, 1);
+            }
+        } else {
+            fatRowChecked = 0;
+            list_->SetCellText(row, ColSectorNo, QStringLiteral("0"));
+        }
+    }
+    ShowCounts();
+}
+
+void CTab_ConfigSave::OnFatHeaderToggled(int formerFatRow)
+{
+    const int rows = list_->GetRowCount();
+    auto isNandFatRow = [this](int r) {
+        return list_->GetCellCheck(r, ColEn) == 2 && !rowIsInFlash(r) && list_->GetCellCheck(r, ColFat) == 2;
+    };
+    if (formerFatRow >= rows)
+        formerFatRow = -1;
+    int keep = formerFatRow >= 0 && isNandFatRow(formerFatRow) ? formerFatRow : -1;
+    for (int r = 0; r < rows && keep < 0; ++r)
+        if (isNandFatRow(r))
+            keep = r;
+    for (int r = 0; r < rows; ++r)
+        if (r != keep && list_->GetCellCheck(r, ColFat) == 2)
+            list_->SetCellCheck(r, ColFat, 1);
+    if (keep != formerFatRow) {
+        if (formerFatRow >= 0 && list_->GetCellCheck(formerFatRow, ColEn) == 2)
+            list_->SetCellText(formerFatRow, ColSectorNo, QStringLiteral("0"));
+        if (keep >= 0)
+            list_->SetCellText(keep, ColSectorNo, QStringLiteral("8"));
+    }
+    fatRowChecked = keep >= 0 ? 1 : 0;
+    ShowCounts();
+}
+
+void CTab_ConfigSave::OnTargetListComboSelection(int row, int column)
+{
+    if (column != ColTarget || row < 0)
+        return;
+    inFlashCount = 0;
+    nandCount = 0;
+    bool fatRow = false;
+    for (int r = 0; r < list_->GetRowCount(); ++r) {
+        const bool enabled = list_->GetCellCheck(r, ColEn) == 2;
+        const bool fat = list_->GetCellCheck(r, ColFat) == 2;
+        if (enabled && !rowIsInFlash(r)) {
+            list_->SetCellCheck(r, ColFat, fat ? 2 : 1);
+            fatRow = fatRow || fat;
+            ++nandCount;
+        } else if (enabled) {
+            list_->SetCellCheck(r, ColFat, 0);
+            ++inFlashCount;
+        } else {
+            blankTargetCell(r);
+            list_->SetCellCheck(r, ColFat, 0);
+        }
+    }
+    fatRowChecked = fatRow ? 1 : 0;
+    ShowCounts();
+}
+
+bool CTab_ConfigSave::CheckSectorText(int /*row*/, int column, const QString* text)
+{
+    if (!text || column != ColSectorNo)
+        return true;
+    if (parseSectorText(toCodePage(*text)))
+        return true;
+    showBox("Wrong Number!!!\r\nEnter Correct Sector Number!");
+    return false;
+}
+
+// ------------------------------------------------------------------ chip
+
+void CTab_ConfigSave::ApplyChipSelection()
+{
+    const std::string chip = chip_->currentIndex() >= 0 ? toCodePage(chip_->currentText()) : std::string();
+
+    // The rows again, in their order, with the Sector No. column laid out anew.
+    std::vector<RowState> rows;
+    for (int row = 0; row < list_->GetRowCount(); ++row)
+        rows.push_back(readRow(row));
+    list_->setUpdatesEnabled(false);
+    list_->RemoveAllRows();
+    for (const RowState& r : rows) {
+        const int row = appendRow(r.fileName, QString::number(r.sectorNo));
+        if (r.enabled) {
+            list_->SetCellCheck(row, ColEn, 2);
+            setTargetCell(row, true, r.target);
+            list_->SetCellCheck(row, ColFat, r.fat ? 2 : 1);
+            paintRow(row, true);
+        } else {
+            list_->SetCellCheck(row, ColEn, 1);
+            setTargetCell(row, false, kTargetInFlash);
+            paintRow(row, false);
+        }
+    }
+    list_->setColumnWidth(ColSectorNo, kSectorColumnWidthAfterChip);
+    list_->setUpdatesEnabled(true);
+
+    // Every chip selection resets the erase choice.
+    erase_->setEnabled(true);
+    erase_->show();
+    eraseLabel_->setEnabled(true);
+    eraseLabel_->show();
+    erase_->setCurrentIndex(0);
+
+    const ChipRule& rule = chipRule(chip);
+    if (!rule.crystal.empty())
+        crystal_->setText(q(rule.crystal));
+    if (rule.verify == ChipVerify::Enable)
+        fatVerify_->setCurrentIndex(1);
+    else if (rule.verify == ChipVerify::Disable)
+        fatVerify_->setCurrentIndex(0);
+    if (!rule.eraseEditable)
+        erase_->setEnabled(false);
+
+    crystal_->setEnabled(rule.crystalEditable);
+    if (!rule.verifyEnabledKept)
+        fatVerify_->setEnabled(true);
+
+    crystalLabel_->setText(rule.sectorSizeCaptions ? QStringLiteral("Sector size :") : QStringLiteral("Crystal freq :"));
+    crystalUnit_->setText(rule.sectorSizeCaptions ? QStringLiteral("byte") : QStringLiteral("Hz"));
+    fatVerifyLabel_->setVisible(!rule.sectorSizeCaptions);
+    fatVerify_->setVisible(!rule.sectorSizeCaptions);
+
+    settings.selectChip = chip;
+}
+
+// ------------------------------------------------------------ save check
+
+ConfigSource CTab_ConfigSave::configSource() const
+{
+    ConfigSource source;
+    source.inFlashCount = inFlashCount;
+    source.nandCount = nandCount;
+    source.targetEntries = targetEntries;
+    source.disabledEntries = disabledEntries;
+    source.downloadSpeed = settings.currentDownloadSpeed;
+    source.buzzer = toCodePage(buzzer_->currentText());
+    source.chip = toCodePage(chip_->currentText());
+    source.crystal = toCodePage(crystal_->text());
+    source.fatVerify = toCodePage(fatVerify_->currentText());
+    source.erase = toCodePage(erase_->currentText());
+    return source;
+}
+
+bool CTab_ConfigSave::BuildConfigText()
+{
+    return ::BuildConfigText(configText, configSource());
+}
+
+std::string CTab_ConfigSave::ConfigSaveProblem()
+{
+    if (list_->GetRowCount() == 0)
+        return "File for configuration setting does not exist!";
+    if (inFlashCount == 0 && nandCount == 0)
+        return "Enabled File does not exist!";
+    RebuildTargetList();
+    if (!CheckDuplicateSectors())
+        return "Same Sector No. exist!";
+    return ConfigTextProblem(configSource());
 }

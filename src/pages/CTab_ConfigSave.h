@@ -1,24 +1,168 @@
 #pragma once
-// The "Config Load/Save" page. For now it holds only its "Config Load" button
-// and the busy flags of its two operations; the settings and the target list
-// come with the configuration operations.
+// The "Config Load/Save" page (dialog 137): the target settings, the target
+// file list and the two configuration buttons.
+//
+// The page's rules live in plain methods that tests call directly; the
+// widgets only show state and forward the user's input to them. Texts kept
+// by the page are code-page-949 bytes; they are converted only where they
+// meet a widget. A row's file name keeps the bytes it came with (row data),
+// so a name that is not valid code page 949 is written back unchanged.
 
 #include <QWidget>
 
 #include <atomic>
+#include <cstdint>
+#include <string>
+#include <vector>
 
+#include "config/ConfigText.h"
+#include "config/TargetSettings.h"
+
+class CXListCtrl;
+class MessageBoxes;
+class MessageLog;
+class QComboBox;
+class QGroupBox;
+class QKeyEvent;
+class QLabel;
+class QLineEdit;
 class QPushButton;
+class QSlider;
 
 class CTab_ConfigSave : public QWidget {
     Q_OBJECT
 public:
+    static constexpr int IDD = 137;
+
+    // The target list's columns.
+    enum Column { ColEn = 0, ColTarget = 1, ColFat = 2, ColSectorNo = 3, ColFileName = 4 };
+
     explicit CTab_ConfigSave(QWidget* parent = nullptr);
 
+    // Where the page writes log lines and shows message boxes. Until set, the
+    // main window's are used (when there is one).
+    void setServices(MessageLog& log, MessageBoxes& boxes);
+
+    // --- rules of the settings and the target list
+    // Applies the rules of the chip selected in "Select Chip :".
+    void ApplyChipSelection();
+    // Appends one row; fileName is the name's bytes as the writer sent them.
+    void AddTargetRow(std::int32_t enabled, std::int32_t sectorNo, const std::string& fileName, std::int32_t target,
+                      std::int32_t fatFlag);
+    // Collects the rows into targetEntries and disabledEntries, orders them
+    // (enabled InFlash, enabled NAND, each by sector; then disabled), refills
+    // the list and recounts.
+    void RebuildTargetList();
+    // A check box of the list was clicked (row -1: a header box).
+    void OnTargetListCheckBox(int row, int column);
+    // A Target drop-down picked an entry.
+    void OnTargetListComboSelection(int row, int column);
+    // An edit of a cell ended: text is the new text, nullptr when cancelled.
+    // Returns whether the cell takes the text; a wrong sector number is
+    // refused with a message box.
+    bool CheckSectorText(int row, int column, const QString* text);
+    // True when no two enabled entries of one target share a sector number
+    // (over the first inFlashCount + nandCount entries of targetEntries).
+    bool CheckDuplicateSectors() const;
+    // The checks a Config Save makes before it touches a writer, in order:
+    // rows at all, enabled rows, RebuildTargetList and the duplicate check,
+    // then whether the configuration text can hold the list and the values.
+    // Returns the message box text, empty when the save may go on.
+    std::string ConfigSaveProblem();
+    // Shows inFlashCount and nandCount.
+    void ShowCounts();
+
+    // --- values for the configuration text
+    // Copies what the configuration text is built from (UI thread).
+    ConfigSource configSource() const;
+    // Builds configText from the page; false (configText unchanged) when it
+    // cannot hold the page's list or values.
+    bool BuildConfigText();
+
+    // Loading a speed sets the loaded and the current value; the slider shows
+    // the nearest of 1..10.
+    void LoadDownloadSpeed(std::int32_t speed);
+    // Selects the row whose text equals `value` ignoring letter case; no row
+    // when none does.
+    static void ShowComboValue(QComboBox* combo, const std::string& value);
+
+    // --- controls
     QPushButton* configLoadButton() const { return configLoad_; }
+    QPushButton* configSaveButton() const { return configSave_; }
+    CXListCtrl* targetList() const { return list_; }
+    QSlider* speedSlider() const { return speedSlider_; }
+    QLineEdit* speedEdit() const { return speedEdit_; }
+    QComboBox* buzzerCombo() const { return buzzer_; }
+    QComboBox* chipCombo() const { return chip_; }
+    QLineEdit* crystalEdit() const { return crystal_; }
+    QComboBox* fatVerifyCombo() const { return fatVerify_; }
+    QComboBox* eraseCombo() const { return erase_; }
+    QLabel* crystalLabel() const { return crystalLabel_; }
+    QLabel* crystalUnitLabel() const { return crystalUnit_; }
+    QLabel* fatVerifyLabel() const { return fatVerifyLabel_; }
+    QLabel* eraseLabel() const { return eraseLabel_; }
+    QLabel* inFlashCountLabel() const { return inFlashCountLabel_; }
+    QLabel* nandCountLabel() const { return nandCountLabel_; }
+
+    // --- state (loaded values; the controls hold the current ones)
+    TargetSettings settings;
+    const std::vector<std::string> targetChoices{"InFlash", "NAND"};
+    std::vector<TargetFileEntry> targetEntries;
+    std::vector<TargetFileEntry> disabledEntries;
+    std::int32_t inFlashCount = 0;
+    std::int32_t nandCount = 0;
+    std::int32_t fatRowChecked = 0;
+    ConfigText configText;
 
     std::atomic<int> configLoadRunning{0};
     std::atomic<int> configSaveRunning{0};
 
+protected:
+    void keyPressEvent(QKeyEvent* event) override;
+
 private:
-    QPushButton* configLoad_;
+    struct RowState {
+        bool enabled;
+        std::int32_t target;
+        bool fat;
+        std::int32_t sectorNo;
+        QString sectorText;
+        std::string fileName;
+    };
+
+    void buildControls();
+    void OnSpeedSliderMoved(int position);
+    void OnSpeedSliderReleased();
+    void showCurrentSpeed();
+
+    RowState readRow(int row) const;
+    std::string rowFileName(int row) const;
+    int appendRow(const std::string& fileName, const QString& sectorText);
+    void paintRow(int row, bool enabled);
+    void setTargetCell(int row, bool enabled, int choice);
+    void blankTargetCell(int row);
+    bool rowIsInFlash(int row) const;
+    void OnFatHeaderToggled(int formerFatRow);
+    void showBox(const std::string& text);
+
+    MessageLog* log_ = nullptr;
+    MessageBoxes* boxes_ = nullptr;
+
+    CXListCtrl* list_ = nullptr;
+    QSlider* speedSlider_ = nullptr;
+    QLineEdit* speedEdit_ = nullptr;
+    QComboBox* buzzer_ = nullptr;
+    QPushButton* configLoad_ = nullptr;
+    QPushButton* configSave_ = nullptr;
+    QLabel* crystalUnit_ = nullptr;
+    QComboBox* chip_ = nullptr;
+    QLabel* chipLabel_ = nullptr;
+    QLabel* eraseLabel_ = nullptr;
+    QLabel* crystalLabel_ = nullptr;
+    QLineEdit* crystal_ = nullptr;
+    QLabel* fatVerifyLabel_ = nullptr;
+    QComboBox* fatVerify_ = nullptr;
+    QComboBox* erase_ = nullptr;
+    QLabel* inFlashCountLabel_ = nullptr;
+    QLabel* nandCountLabel_ = nullptr;
 };
