@@ -4,6 +4,8 @@
 
 #include <chrono>
 #include <cstdint>
+#include <functional>
+#include <map>
 #include <memory>
 #include <mutex>
 #include <vector>
@@ -15,6 +17,16 @@
 // transport opens at most ten. Thread-safe.
 class EmulatedBus {
 public:
+    enum class Change { Plugged, Unplugged };
+    // Told of every writer that comes onto the bus or leaves it, on the thread
+    // that caused it (a writer that unplugs itself does so inside a transfer).
+    using Observer = std::function<void(Change, const std::shared_ptr<EmulatedWriter>&)>;
+
+    // Returns an id for removeObserver. Once removeObserver returns, the
+    // observer is not running and is never called again.
+    int addObserver(Observer observer);
+    void removeObserver(int id);
+
     // Appends the writer and plugs it in (idle, nothing pending). A writer
     // already on the bus keeps its place.
     void plug(std::shared_ptr<EmulatedWriter> writer);
@@ -24,11 +36,23 @@ public:
     // itself (WriterFaults::unplugAfterReplies) has left the bus.
     std::vector<std::shared_ptr<EmulatedWriter>> writers() const;
 
+    // Takes writers that unplugged themselves off the bus and tells the
+    // observers. The transport calls it after every transfer.
+    void noticeSelfUnplugged() const;
+
 private:
-    void dropUnplugged() const;
+    using WriterList = std::vector<std::shared_ptr<EmulatedWriter>>;
+    // Called with mutex_ held: the writers that left by themselves.
+    WriterList dropUnplugged() const;
+    // Called without mutex_.
+    void tell(Change change, const WriterList& writers) const;
 
     mutable std::mutex mutex_;
-    mutable std::vector<std::shared_ptr<EmulatedWriter>> writers_;
+    mutable WriterList writers_;
+
+    mutable std::mutex observerMutex_;
+    std::map<int, Observer> observers_;
+    int nextObserver_ = 1;
 };
 
 // The current-platform walk over the bus: writer k goes into entry k, up to

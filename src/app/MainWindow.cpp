@@ -11,6 +11,7 @@
 #include <QSettings>
 #include <QShortcut>
 
+#include <algorithm>
 #include <cstdio>
 #include <thread>
 #include <vector>
@@ -27,6 +28,7 @@
 #include "pages/CTab_ConfigSave.h"
 #include "pages/CTab_KestoFormat.h"
 #include "transport/StandInTransports.h"
+#include "transport/UdevDeviceNotifier.h"
 #include "update/CAboutDlg.h"
 #include "writer/ContactCheck.h"
 
@@ -36,6 +38,9 @@ CVREN_KESTO_CONFIGURATORDlg* theMainWindow = nullptr;
 
 // "VREN_KESTO_CONFIGURATOR" and the Korean for "information", with its accelerator.
 constexpr const char* kAboutMenuText = "VREN_KESTO_CONFIGURATOR \xC1\xA4\xBA\xB8(&A)...";
+
+// "\t☞ USB Devices are relisted.\r\n", the mark in the log's code page.
+constexpr const char* kRelistedLine = "\t\xA2\xD1 USB Devices are relisted.\r\n";
 
 } // namespace
 
@@ -163,12 +168,24 @@ void CVREN_KESTO_CONFIGURATORDlg::OnInitDialog()
         button->setDefault(false);
     }
 
-    // 12, 13. The writer list.
+    // 12, 13. The writer list. The notifier comes first: the relisting
+    // registers every writer it opens for its removal.
     contactList_->InitContactList();
+    createNotifier();
     RelistWriters();
 
-    // 14. Device-interface notifications and 15. the settings file come with
-    // plug/unplug handling and the configuration page.
+    // 14. Arrivals of writers, for as long as the program runs. Without them
+    // the program still works; the user only has to restart it to see a
+    // writer plugged in later.
+    if (notifier_) {
+        if (notifier_->available())
+            classNotification_ = notifier_->registerWriterClass();
+        if (!classNotification_)
+            messageLog_->LogColored(kLogErrorColor,
+                "USB device notifications are not available: writers plugged in or out are not noticed.\r\n");
+    }
+
+    // 15. The settings file comes with the configuration page.
 
     // 16. Focus on "Config Load".
     configPage_->configLoadButton()->setFocus(Qt::OtherFocusReason);
@@ -194,16 +211,59 @@ void CVREN_KESTO_CONFIGURATORDlg::fillTransport()
     usbTransport_ = bindTransport(*backend_);
 }
 
+void CVREN_KESTO_CONFIGURATORDlg::createNotifier()
+{
+    if (environment_.makeNotifier)
+        notifier_ = environment_.makeNotifier();
+    else if (!environment_.makeBackend)
+        notifier_ = std::make_unique<UdevDeviceNotifier>();
+    if (notifier_)
+        notifier_->setEventHandler([this](const DeviceEvent& event) { OnDeviceChange(event); });
+}
+
 void CVREN_KESTO_CONFIGURATORDlg::RegisterDeviceInfo(void* handle)
 {
-    // Removal notifications per writer come with plug/unplug handling.
     if (!relistInProgress || !handle)
         return;
+    void* notification = nullptr;
+    // Without a working notifier that was said once at start-up; the writers
+    // are still listed.
+    if (notifier_ && notifier_->available()) {
+        UsbDeviceIdentity identity;
+        for (int i = 0; i < kMaxDevices; ++i) {
+            if (auto device = deviceTable_.device(i); device && device->notificationHandle() == handle) {
+                identity = device->identity();
+                break;
+            }
+        }
+        notification = notifier_->registerHandle(handle, identity);
+        if (!notification)
+            messageLog_->LogColored(kLogErrorColor, "Failed RegisterDeviceInfo!\r\n");
+    }
+    notificationList.push_back({listedCount, handle, notification});
+    ++listedCount;
+}
+
+void CVREN_KESTO_CONFIGURATORDlg::unregisterAllListed()
+{
+    for (std::int32_t i = 0; i < listedCount && std::size_t(i) < notificationList.size(); ++i) {
+        if (notifier_ && notificationList[std::size_t(i)].notificationHandle)
+            notifier_->unregister(notificationList[std::size_t(i)].notificationHandle);
+    }
+    notificationList.clear();
+    listedCount = 0;
 }
 
 void CVREN_KESTO_CONFIGURATORDlg::RelistWriters(int count, bool afterRemoval)
 {
-    relistInProgress = 1;
+    relisting_ = true;
+    // A relisting that registers its writers rebuilds the list whole: records
+    // left from an earlier one would count their writers twice. After a
+    // removal the list has just been cut and stays as it is.
+    if (!afterRemoval) {
+        unregisterAllListed();
+        relistInProgress = 1;
+    }
     for (int i = 0; i < kMaxDevices; ++i)
         usbTransport_.CloseDevice(i);
     usbTransport_.OpenAllDevices();
@@ -244,6 +304,111 @@ void CVREN_KESTO_CONFIGURATORDlg::RelistWriters(int count, bool afterRemoval)
     for (int i = 0; i < kMaxDevices; ++i)
         usbTransport_.CloseDevice(i);
     relistInProgress = 0;
+    relisting_ = false;
+
+    // A device change that came while a message box of this relisting was
+    // open waited for it.
+    if (pendingArrival_ || !pendingRemovals_.empty())
+        QMetaObject::invokeMethod(this, [this] { actOnPendingDeviceChanges(); }, Qt::QueuedConnection);
+}
+
+void CVREN_KESTO_CONFIGURATORDlg::OnDeviceChange(const DeviceEvent& event)
+{
+    // Relisting under running workers would send contact checks into the
+    // middle of their exchanges: the change waits for the operation's end.
+    const bool wait = operationRunning() || relisting_;
+    if (event.eventCode == kDeviceArrival) {
+        if (wait)
+            pendingArrival_ = event;
+        else
+            deviceArrived(event);
+    } else if (event.eventCode == kDeviceRemoveComplete && event.deviceType == kDeviceTypeHandle) {
+        const bool listed = event.notificationHandle
+            && std::any_of(notificationList.begin(), notificationList.end(),
+                   [&](const NotificationRecord& r) { return r.notificationHandle == event.notificationHandle; });
+        if (!listed)
+            return;
+        if (wait)
+            pendingRemovals_.push_back(event);
+        else if (forgetRemovedWriter(event))
+            relistAfterRemoval();
+    }
+}
+
+void CVREN_KESTO_CONFIGURATORDlg::deviceArrived(const DeviceEvent& event)
+{
+    RelistWriters();
+    messageLog_->LogColored(kLogDeviceChangeColor, "USB Device Connected!\r\n");
+    messageLog_->LogColored(kLogDeviceChangeColor, "%s", kRelistedLine);
+    // What the platform reported, in place of the broadcast record.
+    messageLog_->LogText("udev action = %s\r\n", event.action.c_str());
+    messageLog_->LogText("device type = 0x%08x\r\n", unsigned(event.deviceType));
+    messageLog_->LogColored(kLogDeviceChangeColor, "udev devnode = %s\r\n", event.deviceNode.c_str());
+    messageLog_->LogColored(kLogDeviceChangeColor, "udev vendor:product = %s\r\n", event.vendorProduct.c_str());
+}
+
+bool CVREN_KESTO_CONFIGURATORDlg::forgetRemovedWriter(const DeviceEvent& event)
+{
+    if (!event.notificationHandle)
+        return false;
+    std::int32_t p = -1;
+    for (std::int32_t i = 0; i < listedCount && std::size_t(i) < notificationList.size(); ++i) {
+        if (notificationList[std::size_t(i)].notificationHandle == event.notificationHandle) {
+            p = i;
+            break;
+        }
+    }
+    if (p < 0)
+        return false;
+
+    messageLog_->LogColored(kLogDeviceChangeColor, "USB Device Unconnected!\r\n");
+    messageLog_->LogColored(kLogDeviceChangeColor, "\t\xA2\xD1 USB Device No.%d is removed.\r\n", p + 1);
+    if (notifier_)
+        notifier_->unregister(event.notificationHandle);
+
+    notificationScratchList.clear();
+    notificationScratchList.assign(notificationList.begin(), notificationList.begin() + listedCount);
+    notificationList.clear();
+    for (std::int32_t i = 0; i < std::int32_t(notificationScratchList.size()); ++i) {
+        if (i == p)
+            continue;
+        NotificationRecord record = notificationScratchList[std::size_t(i)];
+        record.position = std::int32_t(notificationList.size());
+        notificationList.push_back(record);
+    }
+    listedCount -= 1;
+    return true;
+}
+
+void CVREN_KESTO_CONFIGURATORDlg::relistAfterRemoval()
+{
+    RelistWriters(listedCount, true);
+    messageLog_->LogColored(kLogDeviceChangeColor, "%s", kRelistedLine);
+}
+
+void CVREN_KESTO_CONFIGURATORDlg::actOnPendingDeviceChanges()
+{
+    if (operationRunning() || relisting_)
+        return;
+    std::optional<DeviceEvent> arrival;
+    std::swap(arrival, pendingArrival_);
+    std::vector<DeviceEvent> removals;
+    std::swap(removals, pendingRemovals_);
+
+    bool removed = false;
+    for (const DeviceEvent& event : removals)
+        removed = forgetRemovedWriter(event) || removed;
+    // One relisting for everything that happened: an arrival lists all the
+    // writers present anyway.
+    if (arrival)
+        deviceArrived(*arrival);
+    else if (removed)
+        relistAfterRemoval();
+}
+
+void CVREN_KESTO_CONFIGURATORDlg::operationFinished()
+{
+    actOnPendingDeviceChanges();
 }
 
 bool CVREN_KESTO_CONFIGURATORDlg::operationRunning() const

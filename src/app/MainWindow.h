@@ -11,8 +11,11 @@
 #include <cstdint>
 #include <functional>
 #include <memory>
+#include <optional>
+#include <vector>
 
 #include "app/PlatformVersion.h"
+#include "transport/DeviceNotifier.h"
 #include "transport/DeviceTable.h"
 #include "transport/TransportBackend.h"
 #include "transport/UsbTransport.h"
@@ -39,6 +42,16 @@ struct MainWindowEnvironment {
     MessageBoxes* boxes = nullptr;
     // The running executable's full path. Empty: the real one.
     QString executablePath;
+    // Device notifications. Empty: the udev notifier with the real back ends,
+    // and none (no plug and unplug) with a back end of makeBackend's.
+    std::function<std::unique_ptr<DeviceNotifier>()> makeNotifier;
+};
+
+// One listed writer and the registration that reports its removal.
+struct NotificationRecord {
+    std::int32_t position = 0;          // listing position from 0
+    void* handle = nullptr;             // the back end's handle when it was listed
+    void* notificationHandle = nullptr; // null if the registration failed
 };
 
 class CVREN_KESTO_CONFIGURATORDlg : public QDialog {
@@ -62,9 +75,16 @@ public:
 
     // Any page operation running (their busy flags).
     bool operationRunning() const;
+    // The pages call this when the last worker of an operation has finished:
+    // a device change that came meanwhile is acted on now, with one relisting.
+    void operationFinished();
 
     // Called by the back ends for every writer opened.
     void RegisterDeviceInfo(void* handle);
+
+    // A device notification (arrival 0x8000, removal 0x8004); others are ignored.
+    void OnDeviceChange(const DeviceEvent& event);
+    DeviceNotifier* notifier() const { return notifier_.get(); }
 
     void showAbout();
 
@@ -82,6 +102,8 @@ public:
     const QString& programDirectory() const { return programDirectory_; }
     const QString& settingsFilePath() const { return settingsFilePath_; }
 
+    std::vector<NotificationRecord> notificationList;
+    std::vector<NotificationRecord> notificationScratchList;
     std::int32_t listedCount = 0;
     std::atomic<int> relistInProgress{0};
 
@@ -94,7 +116,15 @@ protected:
 private:
     void buildLayout();
     void fillTransport();
+    void createNotifier();
     QSettings& profile();
+    void relist(int count, bool afterRemoval);
+    void unregisterAllListed();
+    void deviceArrived(const DeviceEvent& event);
+    // Takes the writer off the list; false if its handle is not listed.
+    bool forgetRemovedWriter(const DeviceEvent& event);
+    void relistAfterRemoval();
+    void actOnPendingDeviceChanges();
 
     MainWindowEnvironment environment_;
     std::unique_ptr<QSettings> ownProfile_;
@@ -104,6 +134,12 @@ private:
     DeviceTable deviceTable_;
     std::unique_ptr<TransportBackend> backend_;
     UsbTransport usbTransport_;
+    std::unique_ptr<DeviceNotifier> notifier_;
+    void* classNotification_ = nullptr;
+    // Device changes held back while an operation (or a relisting) runs.
+    std::optional<DeviceEvent> pendingArrival_;
+    std::vector<DeviceEvent> pendingRemovals_;
+    bool relisting_ = false;
     std::int32_t osVersionCode_ = kOsCodeOther;
     BackendKind backendKind_ = BackendKind::WinUsb;
 

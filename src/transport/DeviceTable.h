@@ -14,6 +14,7 @@
 #include <mutex>
 #include <string>
 
+#include "transport/UsbDeviceIdentity.h"
 #include "transport/UsbTransport.h"
 
 // One opened writer, as a back end holds it.
@@ -27,6 +28,9 @@ public:
     virtual bool close() = 0;
     // The handle that removal notifications refer to.
     virtual void* notificationHandle() const = 0;
+    // The USB device behind it, when the back end knows (removal notifications
+    // of the udev notifier match on it).
+    virtual UsbDeviceIdentity identity() const { return {}; }
 };
 
 class DeviceTable {
