@@ -18,8 +18,11 @@ public:
     // Four writers: two normal ones with a few files, one in JTAG download
     // mode, one in ISP download mode.
     void plugStartingWriters();
+    // One more writer with the same files, numbered on from the last.
+    std::shared_ptr<EmulatedWriter> plugNewWriter(ContactMode mode = ContactMode::Normal);
 
-    // The environment that puts the emulated bus behind the main window.
+    // The environment that puts the emulated bus and its notifier behind the
+    // main window.
     MainWindowEnvironment environment();
 
     EmulatedBus& bus() { return bus_; }
