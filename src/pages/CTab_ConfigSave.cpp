@@ -11,6 +11,7 @@
 #include <QSlider>
 
 #include <algorithm>
+#include <functional>
 
 #include "app/CodePage.h"
 #include "app/DialogUnits.h"
@@ -41,12 +42,25 @@ QString q(std::string_view bytes)
     return fromCodePage(bytes);
 }
 
+// The platform's dialog font is wider for its average character than the one
+// the layout was drawn with: a caption that would be cut gets a smaller size.
+void fitFont(QWidget* widget, const std::function<int()>& neededWidth)
+{
+    constexpr qreal kSmallest = 6.5;
+    QFont font = widget->font();
+    while (neededWidth() > widget->width() && font.pointSizeF() > kSmallest) {
+        font.setPointSizeF(font.pointSizeF() - 0.5);
+        widget->setFont(font);
+    }
+}
+
 QLabel* makeLabel(QWidget* parent, const DialogUnits& du, const QString& text, QRect units,
                   Qt::Alignment alignment = Qt::AlignLeft)
 {
     auto* label = new QLabel(text, parent);
     label->setGeometry(du.rect(units.x(), units.y(), units.width(), units.height()));
     label->setAlignment(alignment | Qt::AlignVCenter);
+    fitFont(label, [label] { return label->fontMetrics().horizontalAdvance(label->text()); });
     return label;
 }
 
@@ -58,6 +72,7 @@ QComboBox* makeCombo(QWidget* parent, const DialogUnits& du, QStringList rows, Q
     combo->setGeometry(du.rect(units.x(), units.y(), units.width(), units.height()));
     // A drop-down list is at least as tall as its text needs.
     combo->resize(combo->width(), std::max(combo->height(), combo->minimumSizeHint().height()));
+    fitFont(combo, [combo] { return combo->sizeHint().width(); });
     return combo;
 }
 
