@@ -151,6 +151,12 @@ TEST_F(ConfigPage, ReselectingAChipResetsEraseAndTheFieldsAndNoChipKeepsThem)
     EXPECT_EQ(page->fatVerifyCombo()->currentText(), "Disable");
     EXPECT_EQ(page->eraseCombo()->currentText(), "Disable");
     EXPECT_EQ(page->settings.selectChip, "");
+
+    // The user's pick in the drop-down applies the chip's rules.
+    page->chipCombo()->setCurrentIndex(page->chipCombo()->findText(QStringLiteral("QX7")));
+    emit page->chipCombo()->activated(page->chipCombo()->currentIndex());
+    EXPECT_EQ(page->crystalUnitLabel()->text(), "byte");
+    EXPECT_EQ(page->settings.selectChip, "QX7");
 }
 
 TEST_F(ConfigPage, AChipChangeKeepsTheRowsAndGivesEnabledInFlashRowsAFatBox)
