@@ -109,7 +109,9 @@ void CTab_ConfigSave::buildControls()
     list_->setGeometry(du.rect(8, 27, 226, 99));
     list_->SetEmptyText(QStringLiteral("No files for target download"), kEmptyTextColor);
     list_->AddColumn(ColEn, QStringLiteral("En"), Qt::AlignLeft, 45, 1);
-    list_->AddColumn(ColTarget, QStringLiteral("Target"), Qt::AlignLeft, 50);
+    // 50 pixels, or what this platform's font needs to show "InFlash" whole.
+    list_->AddColumn(ColTarget, QStringLiteral("Target"), Qt::AlignLeft,
+                     qMax(50, list_->ChoiceColumnWidth({QStringLiteral("InFlash"), QStringLiteral("NAND")})));
     list_->AddColumn(ColFat, QStringLiteral("Fat"), Qt::AlignLeft, 45, 1);
     list_->AddColumn(ColSectorNo, QStringLiteral("Sector No."), Qt::AlignLeft, 65);
     list_->AddColumn(ColFileName, QStringLiteral("File Name"), Qt::AlignLeft, 250);

@@ -66,24 +66,27 @@ void CXCellDelegate::paint(QPainter* painter, const QStyleOptionViewItem& option
 void CXCellDelegate::paintChoice(QPainter* painter, const QRect& rect, const QString& text, const QColor& textColor,
                                  bool enabled) const
 {
-    QStyleOptionComboBox opt;
-    opt.initFrom(m_list);
-    opt.rect = rect.adjusted(1, 1, -1, -1);
-    opt.state = QStyle::State_None;
-    if (m_list->isActiveWindow())
-        opt.state |= QStyle::State_Active;
-    if (enabled && m_list->isEnabled()) {
-        opt.state |= QStyle::State_Enabled;
-        opt.palette.setColor(QPalette::ButtonText, textColor);
-        opt.palette.setColor(QPalette::Text, textColor);
-    } else {
-        opt.palette.setCurrentColorGroup(QPalette::Disabled);
-    }
-    opt.editable = false;
-    opt.frame = true;
-    opt.subControls = QStyle::SC_All;
-    opt.currentText = text;
-    QStyle* style = m_list->style();
-    style->drawComplexControl(QStyle::CC_ComboBox, &opt, painter, m_list);
-    style->drawControl(QStyle::CE_ComboBoxLabel, &opt, painter, m_list);
+    // A flat drop-down: the style's framed combo box leaves too little room
+    // for the text in the narrow columns these lists use.
+    const bool active = enabled && m_list->isEnabled();
+    const QPalette& palette = m_list->palette();
+    const QRect box = rect.adjusted(1, 1, -2, -2);
+    painter->setPen(palette.color(active ? QPalette::Active : QPalette::Disabled, QPalette::Mid));
+    painter->setBrush(palette.color(active ? QPalette::Active : QPalette::Disabled, QPalette::Button));
+    painter->drawRect(box);
+
+    QStyleOption arrow;
+    arrow.initFrom(m_list);
+    arrow.rect = QRect(box.right() - ChoiceArrowWidth, box.top(), ChoiceArrowWidth, box.height() + 1);
+    arrow.state = active ? QStyle::State_Enabled : QStyle::State_None;
+    if (!active)
+        arrow.palette.setCurrentColorGroup(QPalette::Disabled);
+    m_list->style()->drawPrimitive(QStyle::PE_IndicatorArrowDown, &arrow, painter, m_list);
+
+    const QRect textRect(box.left() + 3, box.top(), arrow.rect.left() - box.left() - 4, box.height() + 1);
+    painter->setPen(active ? textColor : palette.color(QPalette::Disabled, QPalette::ButtonText));
+    painter->save();
+    painter->setClipRect(textRect, Qt::IntersectClip);
+    painter->drawText(textRect, int(Qt::AlignLeft | Qt::AlignVCenter | Qt::TextSingleLine), text);
+    painter->restore();
 }

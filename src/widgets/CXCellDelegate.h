@@ -20,6 +20,10 @@ public:
 
     // Space between the cell border and its text or box.
     static constexpr int Margin = 4;
+    // The drop-down arrow of a choice cell, and what the cell's frame and
+    // text padding take besides it.
+    static constexpr int ChoiceArrowWidth = 9;
+    static constexpr int ChoiceChrome = ChoiceArrowWidth + 9;
 
 private:
     void paintChoice(QPainter* painter, const QRect& rect, const QString& text, const QColor& textColor,

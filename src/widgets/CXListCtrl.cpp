@@ -751,3 +751,11 @@ void CXListCtrl::updateEditorGeometries()
     if (m_editor && m_editCell.isValid())
         m_editor->setGeometry(visualRect(m_editCell));
 }
+
+int CXListCtrl::ChoiceColumnWidth(const QStringList& choices) const
+{
+    int widest = 0;
+    for (const QString& choice : choices)
+        widest = qMax(widest, fontMetrics().horizontalAdvance(choice));
+    return widest + CXCellDelegate::ChoiceChrome;
+}

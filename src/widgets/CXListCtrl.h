@@ -132,6 +132,8 @@ public:
     // ("\n", "\r\n") starting a new line, a little below the header.
     void SetEmptyText(const QString& text, const QColor& color);
     QString GetEmptyText() const { return m_emptyText; }
+    // The width a column needs to show each of these choices in full.
+    int ChoiceColumnWidth(const QStringList& choices) const;
     // Both take effect at once.
     bool SetHeaderHeight(int height);
     bool SetRowHeight(int height);

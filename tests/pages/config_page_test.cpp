@@ -520,7 +520,10 @@ TEST_F(ConfigPage, ControlsSitWhereTheDialogPlacesThem)
     EXPECT_FALSE(page->configSaveButton()->autoDefault());
 
     const char* headings[] = {"En", "Target", "Fat", "Sector No.", "File Name"};
-    const int widths[] = {45, 50, 45, 65, 250};
+    // The Target column widens past its 50 pixels when the font needs it to
+    // show "InFlash" whole.
+    const int targetWidth = std::max(50, list->ChoiceColumnWidth({QStringLiteral("InFlash"), QStringLiteral("NAND")}));
+    const int widths[] = {45, targetWidth, 45, 65, 250};
     ASSERT_EQ(list->GetColumnCount(), 5);
     for (int c = 0; c < 5; ++c) {
         EXPECT_EQ(list->model()->headerData(c, Qt::Horizontal).toString(), headings[c]);
