@@ -15,4 +15,4 @@ add_test(NAME udev_notifier_tests COMMAND ${UMOCKDEV_WRAPPER} $<TARGET_FILE:udev
 set_tests_properties(udev_notifier_tests PROPERTIES
   LABELS udev
   TIMEOUT 120
-  ENVIRONMENT "TMPDIR=${UDEV_TEST_TMPDIR};QT_QPA_PLATFORM=offscreen;ASAN_OPTIONS=verify_asan_link_order=0:detect_leaks=0")
+  ENVIRONMENT "TMPDIR=${UDEV_TEST_TMPDIR};QT_QPA_PLATFORM=offscreen;ASAN_OPTIONS=verify_asan_link_order=0")
