@@ -151,6 +151,17 @@ TEST_F(PlugUnplugTest, StartUpRegistersEveryListedWriterForItsRemoval)
     EXPECT_EQ(window->relistInProgress, 0);
 }
 
+TEST_F(PlugUnplugTest, RelistingAgainRebuildsTheListInsteadOfAddingToIt)
+{
+    auto a = plug();
+    auto b = plug();
+    start();
+    window->RelistWriters();
+    EXPECT_EQ(window->listedCount, 2);
+    EXPECT_EQ(listedHandles(), (std::vector<void*>{a.get(), b.get()}));
+    EXPECT_EQ(notifier->registrationCount(), 3) << "the first registrations were given back";
+}
+
 TEST_F(PlugUnplugTest, SecondWriterPluggedInIsListedWithTheLogOfItsArrival)
 {
     auto first = plug();
