@@ -1,0 +1,32 @@
+# Tests on umockdev's testbed: emulated udev devices, uevents and usbdevfs
+# nodes for the real libudev and libusb libraries. Such a program must run
+# under umockdev-wrapper, which preloads the library that redirects /sys and
+# /dev into the testbed.
+pkg_check_modules(UMOCKDEV REQUIRED IMPORTED_TARGET umockdev-1.0)
+find_program(UMOCKDEV_WRAPPER umockdev-wrapper REQUIRED)
+
+# Aborted tests leave testbed folders behind: keep them in the build tree.
+set(UMOCKDEV_TEST_TMPDIR ${CMAKE_BINARY_DIR}/umockdev-tmp)
+file(MAKE_DIRECTORY ${UMOCKDEV_TEST_TMPDIR})
+
+# tests/<dir>/*_umockdev.cpp (with the folder's other .cpp files as support)
+# become the program `name`, labelled `label`.
+function(kesto_umockdev_tests name dir label)
+  file(GLOB sources CONFIGURE_DEPENDS ${CMAKE_SOURCE_DIR}/tests/${dir}/*.cpp)
+  add_executable(${name} ${sources})
+  target_link_libraries(${name} PRIVATE kesto_test_main PkgConfig::UMOCKDEV)
+  add_test(NAME ${name} COMMAND ${UMOCKDEV_WRAPPER} $<TARGET_FILE:${name}>)
+  # The preloaded umockdev library comes before the sanitizer runtime.
+  set_tests_properties(${name} PROPERTIES
+    LABELS ${label}
+    TIMEOUT 300
+    ENVIRONMENT "TMPDIR=${UMOCKDEV_TEST_TMPDIR};QT_QPA_PLATFORM=offscreen;ASAN_OPTIONS=verify_asan_link_order=0")
+endfunction()
+
+kesto_umockdev_tests(udev_notifier_tests udev udev)
+kesto_umockdev_tests(usb_backend_tests usb usb)
+
+# The USB tests also start the program itself on the testbed's writers.
+target_compile_definitions(usb_backend_tests PRIVATE
+  KESTO_CONFIGURATOR_EXE="$<TARGET_FILE:VREN_Kesto_Configurator>")
+add_dependencies(usb_backend_tests VREN_Kesto_Configurator)

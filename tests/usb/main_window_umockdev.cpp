@@ -1,0 +1,151 @@
+// The configurator on emulated writers behind umockdev, with nothing of its
+// own replaced: the back end the platform rule picks, the real libraries, the
+// udev notifier, and in the end the installed program itself.
+
+#include <gtest/gtest.h>
+
+#include <QProcess>
+#include <QSettings>
+#include <QTemporaryDir>
+
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "app/ContactList.h"
+#include "app/MainWindow.h"
+#include "app/MessageLogPane.h"
+#include "recording.h"
+#include "test_support.h"
+#include "umockdev_writers.h"
+
+namespace {
+
+// The contact check asks for the firmware version; true once it got it.
+bool askedForItsVersion(const EmulatedWriter& writer)
+{
+    const auto requests = writer.requests();
+    const auto replies = writer.replies();
+    return !requests.empty() && requests.front() == std::vector<std::uint8_t>{CMD_FIRMWARE_VERSION}
+        && !replies.empty() && replies.front().size() > 4;
+}
+
+class MainWindowOnUsbTest : public testing::Test {
+protected:
+    MainWindowOnUsbTest()
+        : testbed_(umockdev_testbed_new())
+    {
+    }
+
+    ~MainWindowOnUsbTest() override
+    {
+        window_.reset(); // closes its writers and its library context
+        ports_.clear();
+        g_object_unref(testbed_);
+    }
+
+    void SetUp() override { ASSERT_TRUE(umockdev_in_mock_environment()) << "run under umockdev-wrapper"; }
+
+    // Two writers on two busses.
+    void plugTwoWriters()
+    {
+        for (int bus : {1, 2}) {
+            auto writer = std::make_shared<EmulatedWriter>("VREN Kesto Writer on bus " + std::to_string(bus));
+            writers_.push_back(writer);
+            ports_.push_back(std::make_unique<UmockdevWriterPort>(
+                testbed_, UsbPortSetup{bus, UmockdevWriterPort::freshAddress(), 0x2F1A, 0x0018, false}, writer));
+        }
+    }
+
+    void open(MainWindowEnvironment env)
+    {
+        env.profile = &profile_;
+        env.boxes = &boxes_;
+        window_ = std::make_unique<CVREN_KESTO_CONFIGURATORDlg>(std::move(env));
+        window_->OnInitDialog();
+    }
+
+    std::string logText() const { return window_->messageLog()->toPlainText().toStdString(); }
+
+    UMockdevTestbed* testbed_;
+    std::vector<std::shared_ptr<EmulatedWriter>> writers_;
+    std::vector<std::unique_ptr<UmockdevWriterPort>> ports_;
+    QTemporaryDir dir_;
+    QSettings profile_{dir_.filePath(QStringLiteral("profile.ini")), QSettings::IniFormat};
+    RecordingBoxes boxes_;
+    std::unique_ptr<CVREN_KESTO_CONFIGURATORDlg> window_;
+};
+
+TEST_F(MainWindowOnUsbTest, BothWritersAreListedContactOkOnEitherBackEnd)
+{
+    struct Case {
+        const char* name;
+        bool oldPlatform; // a Windows 2000 record selects the libusb 0.1 back end
+    };
+    for (const Case& c : {Case{"this platform", false}, Case{"Windows 2000 record", true}}) {
+        SCOPED_TRACE(c.name);
+        window_.reset();
+        ports_.clear();
+        writers_.clear();
+        plugTwoWriters();
+        MainWindowEnvironment env;
+        if (c.oldPlatform) {
+            env.osVersion.family = OsVersionRecord::Family::WinNT;
+            env.osVersion.major = 5;
+            env.osVersion.minor = 0;
+        }
+        open(std::move(env));
+
+        ContactList& list = *window_->contactList();
+        ASSERT_EQ(list.GetRowCount(), 2) << logText();
+        EXPECT_EQ(list.StatusText(0), "VREN Kesto Contact-OK!");
+        EXPECT_EQ(list.StatusText(1), "VREN Kesto Contact-OK!");
+        EXPECT_TRUE(boxes_.shown().empty());
+        for (const auto& writer : writers_)
+            EXPECT_TRUE(askedForItsVersion(*writer));
+        // The listing closes the writers again.
+        for (const auto& port : ports_)
+            EXPECT_EQ(port->interfacesClaimed(), 0);
+    }
+}
+
+#ifdef KESTO_CONFIGURATOR_EXE
+// The program as a user starts it, in a process of its own that reaches the
+// emulated writers through the testbed. It cannot be asked what it lists, but
+// what it asked the writers (and what it says on standard output) shows that
+// both were opened and checked through the real back end.
+TEST_F(MainWindowOnUsbTest, TheProgramChecksBothWriters)
+{
+    plugTwoWriters();
+    QTemporaryDir home;
+    QProcess program;
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment(); // with the testbed's
+    env.insert(QStringLiteral("HOME"), home.path());
+    env.insert(QStringLiteral("XDG_CONFIG_HOME"), home.filePath(QStringLiteral("config")));
+    env.insert(QStringLiteral("XDG_RUNTIME_DIR"), home.path());
+    env.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("offscreen"));
+    program.setProcessEnvironment(env);
+    program.start(QStringLiteral(KESTO_CONFIGURATOR_EXE), {});
+    ASSERT_TRUE(program.waitForStarted(10000));
+
+    // Checked, and closed again after the listing.
+    const bool bothChecked = testsupport::waitUntil(
+        [&] {
+            return askedForItsVersion(*writers_[0]) && askedForItsVersion(*writers_[1])
+                && ports_[0]->interfacesClaimed() == 0 && ports_[1]->interfacesClaimed() == 0;
+        },
+        30000);
+    program.kill();
+    program.waitForFinished(10000);
+    const std::string out = program.readAllStandardOutput().toStdString();
+    ASSERT_TRUE(bothChecked) << out << program.readAllStandardError().toStdString();
+    for (const auto& port : ports_) {
+        // The path names the bus and the port, which the testbed numbers like the address.
+        const std::string path = "usb:" + std::to_string(port->bus()) + "-" + std::to_string(port->address());
+        EXPECT_NE(out.find("Attempting to open " + path + "\n"), std::string::npos) << out;
+    }
+    EXPECT_EQ(out.find("FAILED to open"), std::string::npos) << out;
+}
+#endif
+
+} // namespace
