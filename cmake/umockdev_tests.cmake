@@ -20,7 +20,7 @@ function(kesto_umockdev_tests name dir label)
   set_tests_properties(${name} PROPERTIES
     LABELS ${label}
     TIMEOUT 300
-    ENVIRONMENT "TMPDIR=${UMOCKDEV_TEST_TMPDIR};QT_QPA_PLATFORM=offscreen;ASAN_OPTIONS=verify_asan_link_order=0")
+    ENVIRONMENT "TMPDIR=${UMOCKDEV_TEST_TMPDIR};QT_QPA_PLATFORM=offscreen;ASAN_OPTIONS=verify_asan_link_order=0;LSAN_OPTIONS=suppressions=${CMAKE_SOURCE_DIR}/tests/usb/libusb0.supp")
 endfunction()
 
 kesto_umockdev_tests(udev_notifier_tests udev udev)
