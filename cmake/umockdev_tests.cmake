@@ -30,3 +30,8 @@ kesto_umockdev_tests(usb_backend_tests usb usb)
 target_compile_definitions(usb_backend_tests PRIVATE
   KESTO_CONFIGURATOR_EXE="$<TARGET_FILE:VREN_Kesto_Configurator>")
 add_dependencies(usb_backend_tests VREN_Kesto_Configurator)
+
+# Emulated USB writers for any program, to run the configurator itself on them.
+add_executable(kesto_usb_writers tests/usb/bench/usb_writers_main.cpp tests/usb/umockdev_writers.cpp)
+target_include_directories(kesto_usb_writers PRIVATE ${CMAKE_SOURCE_DIR}/tests/usb)
+target_link_libraries(kesto_usb_writers PRIVATE kesto_sim Qt6::Core PkgConfig::UMOCKDEV)
