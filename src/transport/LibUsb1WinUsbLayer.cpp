@@ -7,6 +7,7 @@
 #include <array>
 #include <cstdio>
 #include <mutex>
+#include <tuple>
 #include <vector>
 
 #include "transport/WinUsbLayer.h"
@@ -62,18 +63,28 @@ public:
 
     DeviceSetPtr getClassDevs() override
     {
-        std::vector<std::pair<std::pair<int, std::string>, std::string>> found;
+        struct Found {
+            std::vector<int> place; // bus, then the port chain
+            std::string path;
+        };
+        std::vector<Found> found;
         if (!forEachWriter([&](libusb_device* dev) {
-                const std::string path = pathOf(dev);
-                found.push_back({ { libusb_get_bus_number(dev), path }, path });
+                Found f{ { libusb_get_bus_number(dev) }, pathOf(dev) };
+                std::uint8_t ports[8];
+                const int n = libusb_get_port_numbers(dev, ports, sizeof ports);
+                for (int i = 0; i < n; ++i)
+                    f.place.push_back(ports[i]);
+                found.push_back(std::move(f));
                 return false;
             }))
             return nullptr;
-        // Bus order, then port order: the same writers get the same members.
-        std::sort(found.begin(), found.end());
+        // Bus order, then port order (port 2 before port 10): the same writers
+        // on the same ports always get the same members.
+        std::sort(found.begin(), found.end(),
+            [](const Found& a, const Found& b) { return std::tie(a.place, a.path) < std::tie(b.place, b.path); });
         auto set = std::make_shared<DeviceSet>();
         for (auto& f : found)
-            set->members.push_back({ f.second });
+            set->members.push_back({ f.path });
         return set;
     }
 

@@ -172,6 +172,22 @@ TEST_P(UsbBackendTest, WritersOnTwoBussesGetIndexesInBusOrderAndOtherProductsNon
     EXPECT_TRUE(boxes_.shown().empty());
 }
 
+TEST_P(UsbBackendTest, WritersOnOneBusFollowTheirPortNumbers)
+{
+    if (std::string(GetParam().name) == "libusb0")
+        GTEST_SKIP() << "libusb 0.1 keeps the order of its own device list";
+    // Ports 10 and 9 (the testbed numbers ports like addresses); these
+    // addresses are used by this test only.
+    ports_.push_back(std::make_unique<UmockdevWriterPort>(testbed_, UsbPortSetup{1, 10, 0x2F1A, 0x0018, false},
+        std::make_shared<EmulatedWriter>("port 10")));
+    ports_.push_back(std::make_unique<UmockdevWriterPort>(testbed_, UsbPortSetup{1, 9, 0x2F1A, 0x0018, false},
+        std::make_shared<EmulatedWriter>("port 9")));
+    ASSERT_NE(backend().OpenAllDevices(), 0);
+    EXPECT_EQ(identificationAt(0), "port 9");
+    EXPECT_EQ(identificationAt(1), "port 10");
+    EXPECT_EQ(table_.devicePath, std::string("usb:1-10")) << "the path of the writer opened last";
+}
+
 TEST_P(UsbBackendTest, TransfersReachTheWriterWhicheverEndpointIsListedFirst)
 {
     for (bool inFirst : {false, true}) {

@@ -90,10 +90,10 @@ UmockdevWriterPort::UmockdevWriterPort(UMockdevTestbed* testbed, UsbPortSetup se
 int UmockdevWriterPort::freshAddress()
 {
     static std::mutex mutex;
-    static int next = 2;
+    static int next = 20;
     std::lock_guard lock(mutex);
     const int address = next;
-    next = next >= 127 ? 2 : next + 1;
+    next = next >= 127 ? 20 : next + 1;
     return address;
 }
 

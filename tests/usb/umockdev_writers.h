@@ -49,7 +49,8 @@ public:
 
     // An address no device of this process had before: like the kernel,
     // tests should not give an address twice (libusb 0.1 takes a device at a
-    // known address for the one it saw there before).
+    // known address for the one it saw there before). Addresses below 20 are
+    // never handed out, for tests that need particular ones.
     static int freshAddress();
 
     int bus() const { return setup_.bus; }
