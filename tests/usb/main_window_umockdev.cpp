@@ -109,6 +109,33 @@ TEST_F(MainWindowOnUsbTest, BothWritersAreListedContactOkOnEitherBackEnd)
     }
 }
 
+// Plug and unplug with nothing stood in for: the udev notifier hears the
+// testbed's uevents and the real back end finds (or misses) the writers.
+TEST_F(MainWindowOnUsbTest, WritersPluggedInAndOutAreRelisted)
+{
+    plugTwoWriters();
+    open({});
+    ContactList& list = *window_->contactList();
+    ASSERT_EQ(list.GetRowCount(), 2) << logText();
+
+    auto third = std::make_shared<EmulatedWriter>("VREN Kesto Writer plugged in later");
+    writers_.push_back(third);
+    ports_.push_back(std::make_unique<UmockdevWriterPort>(
+        testbed_, UsbPortSetup{2, UmockdevWriterPort::freshAddress(), 0x2F1A, 0x0018, false}, third));
+    ASSERT_TRUE(testsupport::waitUntil([&] { return list.GetRowCount() == 3; }, 5000)) << logText();
+    EXPECT_TRUE(askedForItsVersion(*third));
+    for (int row = 0; row < 3; ++row)
+        EXPECT_EQ(list.StatusText(row), "VREN Kesto Contact-OK!") << row;
+
+    // The first writer goes: it is noticed by its bus and address.
+    ports_[0]->unplug();
+    ASSERT_TRUE(testsupport::waitUntil([&] { return window_->listedCount == 2; }, 5000)) << logText();
+    testsupport::waitUntil([] { return false; }, 100);
+    EXPECT_EQ(list.GetRowCount(), 2);
+    EXPECT_NE(logText().find("USB Device No.1 is removed."), std::string::npos) << logText();
+    EXPECT_TRUE(boxes_.shown().empty());
+}
+
 #ifdef KESTO_CONFIGURATOR_EXE
 // The program as a user starts it, in a process of its own that reaches the
 // emulated writers through the testbed. It cannot be asked what it lists, but
