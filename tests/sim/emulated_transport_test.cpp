@@ -61,9 +61,9 @@ TEST(EmulatedTransport, EleventhWriterIsNotOpenedAndReportedOnce)
         EXPECT_EQ(rig.registered.size(), 10u);
     }
     EXPECT_TRUE(writers[10]->requests().empty());
-    ASSERT_EQ(rig.log.lines().size(), 1u);
-    EXPECT_NE(rig.log.lines()[0].find("Maximum Contact Devices are 10"), std::string::npos);
-    EXPECT_TRUE(rig.boxes.texts().empty());
+    ASSERT_EQ(rig.log.texts().size(), 1u);
+    EXPECT_NE(rig.log.texts()[0].find("Maximum Contact Devices are 10"), std::string::npos);
+    EXPECT_TRUE(rig.boxes.shown().empty());
 }
 
 TEST(EmulatedTransport, WriterUnpluggedBetweenListingAndOpeningEndsTheWalk)

@@ -6,58 +6,13 @@
 #include <cstdint>
 #include <functional>
 #include <memory>
-#include <mutex>
 #include <string>
 #include <vector>
 
 #include "EmulatedTransport.h"
-#include "app/MessageBoxes.h"
-#include "app/MessageLog.h"
+#include "recording.h"
 
 namespace simtest {
-
-class RecordingLog : public MessageLog {
-public:
-    std::vector<std::string> lines() const
-    {
-        std::lock_guard lock(mutex_);
-        return lines_;
-    }
-
-protected:
-    void append(Rgb, std::string text) override
-    {
-        std::lock_guard lock(mutex_);
-        lines_.push_back(std::move(text));
-    }
-
-private:
-    mutable std::mutex mutex_;
-    std::vector<std::string> lines_;
-};
-
-class RecordingBoxes : public MessageBoxes {
-public:
-    void information(const std::string& text) override
-    {
-        std::lock_guard lock(mutex_);
-        texts_.push_back(text);
-    }
-    bool askYesNo(const std::string& text) override
-    {
-        information(text);
-        return false;
-    }
-    std::vector<std::string> texts() const
-    {
-        std::lock_guard lock(mutex_);
-        return texts_;
-    }
-
-private:
-    mutable std::mutex mutex_;
-    std::vector<std::string> texts_;
-};
 
 struct Rig {
     explicit Rig(std::chrono::milliseconds timeout = std::chrono::milliseconds(100))
