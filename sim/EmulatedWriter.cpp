@@ -200,6 +200,13 @@ std::vector<Bytes> EmulatedWriter::replies() const
     return replyLog_;
 }
 
+void EmulatedWriter::keepLatest(std::vector<Bytes>& log)
+{
+    // Dropped in halves, so that a push costs the same on average.
+    if (log.size() >= 2 * kWireLogKept)
+        log.erase(log.begin(), log.begin() + std::ptrdiff_t(log.size() - kWireLogKept));
+}
+
 void EmulatedWriter::clearWireLog()
 {
     std::lock_guard lock(mutex_);
@@ -278,6 +285,7 @@ int EmulatedWriter::hostWrite(const std::uint8_t* data, int length)
     if (!plugged_ || faults_.rejectWrites)
         return 0;
     Bytes request(data, data + length);
+    keepLatest(requestLog_);
     requestLog_.push_back(request);
     handleRequest(request);
     return length;
@@ -325,6 +333,7 @@ void EmulatedWriter::send(Bytes reply, std::chrono::milliseconds extraDelay)
         reply.resize(*faults_.shortReply);
     if (faults_.noAnswer)
         return;
+    keepLatest(replyLog_);
     replyLog_.push_back(reply);
     const auto readyAt = later(Clock::now(), sumDelays(faults_.replyDelay, extraDelay));
     pending_.push_back({std::move(reply), readyAt});

@@ -122,7 +122,10 @@ public:
     std::vector<std::string> fileNames() const;
     void clearFiles();
 
-    // ---- wire log: requests as received, replies as sent (after faults)
+    // ---- wire log: requests as received, replies as sent (after faults).
+    // Each keeps at least its latest kWireLogKept entries (a long demo
+    // session must not grow without end), and every entry up to then.
+    static constexpr std::size_t kWireLogKept = 10000;
     std::vector<Bytes> requests() const;
     std::vector<Bytes> replies() const;
     void clearWireLog();
@@ -177,6 +180,7 @@ private:
     void resetSession(); // new session: stream ended, nothing pending
     void endStream();
     void goUnplugged();
+    static void keepLatest(std::vector<Bytes>& log);
 
     std::vector<std::pair<std::string, std::string>>::iterator findFile(const std::string& name);
 

@@ -559,3 +559,21 @@ TEST(EmulatedWriter, OpeningStartsANewSession)
     EXPECT_EQ(host.exchange(one(CMD_NEXT)), status(CMD_NEXT, RS_ERROR));
     EXPECT_EQ(host.exchange(one(CMD_CONFIG_READ)), status(CMD_CONFIG_READ, RS_OK, 200));
 }
+
+TEST(EmulatedWriter, WireLogKeepsItsLatestEntriesOnly)
+{
+    EmulatedWriter writer;
+    Host host{writer};
+    const std::size_t kept = EmulatedWriter::kWireLogKept;
+    for (std::size_t i = 0; i < 3 * kept; ++i)
+        host.exchange(one(CMD_DEVICE_INFO));
+    host.exchange(one(CMD_FIRMWARE_VERSION));
+
+    const auto requests = writer.requests();
+    const auto replies = writer.replies();
+    EXPECT_GE(requests.size(), kept);
+    EXPECT_LT(requests.size(), 2 * kept);
+    EXPECT_EQ(requests.size(), replies.size());
+    EXPECT_EQ(requests.back(), one(CMD_FIRMWARE_VERSION));
+    EXPECT_EQ(requests[requests.size() - 2], one(CMD_DEVICE_INFO));
+}
