@@ -188,6 +188,28 @@ TEST_P(UsbBackendTest, WritersOnOneBusFollowTheirPortNumbers)
     EXPECT_EQ(table_.devicePath, std::string("usb:1-10")) << "the path of the writer opened last";
 }
 
+TEST_P(UsbBackendTest, AnEleventhWriterIsReportedOnceAndNotOpened)
+{
+    for (int i = 0; i < 11; ++i)
+        plug({1, 0, 0x2F1A, 0x0018, false});
+    const std::string surplus = "Maximum Contact Devices are 10! 1 more writer(s) connected and not used.\r\n";
+    for (int round = 0; round < 2; ++round) {
+        SCOPED_TRACE(round == 0 ? "first listing" : "second listing");
+        ASSERT_NE(backend().OpenAllDevices(), 0);
+        EXPECT_EQ(table_.deviceCount, 10);
+        for (int i = 0; i < kMaxDevices; ++i) {
+            EXPECT_TRUE(table_.isOpen(i)) << i;
+            backend().CloseDevice(i);
+        }
+    }
+    EXPECT_EQ(log_.texts(), std::vector<std::string>{surplus});
+    int taken = 0;
+    for (const auto& port : ports_)
+        taken += port->timesClaimed() > 0 ? 1 : 0;
+    EXPECT_EQ(taken, 10);
+    EXPECT_TRUE(boxes_.shown().empty());
+}
+
 TEST_P(UsbBackendTest, TransfersReachTheWriterWhicheverEndpointIsListedFirst)
 {
     for (bool inFirst : {false, true}) {

@@ -152,6 +152,12 @@ int UmockdevWriterPort::interfacesClaimed() const
     return claimed_;
 }
 
+int UmockdevWriterPort::timesClaimed() const
+{
+    std::lock_guard lock(mutex_);
+    return claims_;
+}
+
 std::set<unsigned long> UmockdevWriterPort::unknownRequests() const
 {
     std::lock_guard lock(mutex_);
@@ -249,6 +255,7 @@ void UmockdevWriterPort::handle(UMockdevIoctlClient* client)
     case USBDEVFS_CLAIMINTERFACE:
     case USBDEVFS_DISCONNECT_CLAIM:
         ++claimed_;
+        ++claims_;
         // Taking the interface starts a new session with the writer, as the
         // pipe flush does on the other platform.
         if (writer_)

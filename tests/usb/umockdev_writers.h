@@ -62,6 +62,7 @@ public:
     // What the host asked for, for checks.
     int configurationSet() const;   // last SETCONFIGURATION value, -1 if none
     int interfacesClaimed() const;  // claims minus releases
+    int timesClaimed() const;       // claims in all
     std::set<unsigned long> unknownRequests() const;
 
 private:
@@ -103,5 +104,6 @@ private:
     std::map<UMockdevIoctlClient*, std::size_t> readOffsets_;
     int configuration_ = -1;
     int claimed_ = 0;
+    int claims_ = 0;
     std::set<unsigned long> unknown_;
 };
