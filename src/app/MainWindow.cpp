@@ -27,8 +27,9 @@
 #include "app/WindowPlacement.h"
 #include "pages/CTab_ConfigSave.h"
 #include "pages/CTab_KestoFormat.h"
-#include "transport/StandInTransports.h"
+#include "transport/LibUsbTransport.h"
 #include "transport/UdevDeviceNotifier.h"
+#include "transport/WinUsbTransport.h"
 #include "update/CAboutDlg.h"
 #include "writer/ContactCheck.h"
 

@@ -7,7 +7,6 @@
 #include <array>
 #include <cstdio>
 #include <mutex>
-#include <tuple>
 #include <vector>
 
 #include "transport/WinUsbLayer.h"
@@ -34,16 +33,31 @@ namespace {
 constexpr std::uint16_t kWriterVendor = 0x2F1A;
 constexpr std::uint16_t kWriterProduct = 0x0018;
 
-std::string pathOf(libusb_device* dev)
+// Bus number, then the port chain from the root hub.
+std::vector<int> placeOf(libusb_device* dev)
 {
+    std::vector<int> place{ libusb_get_bus_number(dev) };
     std::uint8_t ports[8];
     const int n = libusb_get_port_numbers(dev, ports, sizeof ports);
-    std::string path = "usb:" + std::to_string(libusb_get_bus_number(dev));
     for (int i = 0; i < n; ++i)
-        path += (i == 0 ? "-" : ".") + std::to_string(ports[i]);
-    if (n <= 0)
+        place.push_back(ports[i]);
+    return place;
+}
+
+// "usb:BUS-PORT.PORT...", or "usb:BUS-0" for a device without a port chain.
+std::string pathOf(const std::vector<int>& place)
+{
+    std::string path = "usb:" + std::to_string(place[0]);
+    for (std::size_t i = 1; i < place.size(); ++i)
+        path += (i == 1 ? "-" : ".") + std::to_string(place[i]);
+    if (place.size() == 1)
         path += "-0";
     return path;
+}
+
+std::string pathOf(libusb_device* dev)
+{
+    return pathOf(placeOf(dev));
 }
 
 bool isWriter(libusb_device* dev)
@@ -69,19 +83,16 @@ public:
         };
         std::vector<Found> found;
         if (!forEachWriter([&](libusb_device* dev) {
-                Found f{ { libusb_get_bus_number(dev) }, pathOf(dev) };
-                std::uint8_t ports[8];
-                const int n = libusb_get_port_numbers(dev, ports, sizeof ports);
-                for (int i = 0; i < n; ++i)
-                    f.place.push_back(ports[i]);
-                found.push_back(std::move(f));
+                std::vector<int> place = placeOf(dev);
+                std::string path = pathOf(place);
+                found.push_back({ std::move(place), std::move(path) });
                 return false;
             }))
             return nullptr;
         // Bus order, then port order (port 2 before port 10): the same writers
         // on the same ports always get the same members.
         std::sort(found.begin(), found.end(),
-            [](const Found& a, const Found& b) { return std::tie(a.place, a.path) < std::tie(b.place, b.path); });
+            [](const Found& a, const Found& b) { return a.place < b.place; });
         auto set = std::make_shared<DeviceSet>();
         for (auto& f : found)
             set->members.push_back({ f.path });

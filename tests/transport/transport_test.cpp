@@ -7,8 +7,9 @@
 
 #include "recording.h"
 #include "transport/DeviceTable.h"
-#include "transport/StandInTransports.h"
+#include "transport/LibUsbTransport.h"
 #include "transport/TransportBackend.h"
+#include "transport/WinUsbTransport.h"
 
 namespace {
 
