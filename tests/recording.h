@@ -6,8 +6,8 @@
 #include <string>
 #include <vector>
 
-#include "app/MessageBoxes.h"
-#include "app/MessageLog.h"
+#include "core/MessageBoxes.h"
+#include "core/MessageLog.h"
 
 struct LogLine {
     Rgb color;

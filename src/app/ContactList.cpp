@@ -3,7 +3,7 @@
 #include <QAbstractItemView>
 
 #include "app/CodePage.h"
-#include "app/MessageLog.h"
+#include "core/MessageLog.h"
 #include "widgets/CXHeaderCtrl.h"
 
 const QColor ContactList::kEmptyTextColor = QColor(0, 70, 220);

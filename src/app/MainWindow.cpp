@@ -40,10 +40,48 @@ CVREN_KESTO_CONFIGURATORDlg* theMainWindow = nullptr;
 // "VREN_KESTO_CONFIGURATOR" and the Korean for "information", with its accelerator.
 constexpr const char* kAboutMenuText = "VREN_KESTO_CONFIGURATOR \xC1\xA4\xBA\xB8(&A)...";
 
-// "\t☞ USB Devices are relisted.\r\n", the mark in the log's code page.
-constexpr const char* kRelistedLine = "\t\xA2\xD1 USB Devices are relisted.\r\n";
-
 } // namespace
+
+// The writer list as the session sees it.
+class CVREN_KESTO_CONFIGURATORDlg::ListView : public WriterListView {
+public:
+    explicit ListView(ContactList& list) : list_(list) {}
+    void clearWriters() override { list_.RemoveAllRows(); }
+    void addWriter(const std::string& statusText) override
+    {
+        list_.contactStatusText = statusText;
+        list_.AddContactRow();
+    }
+
+private:
+    ContactList& list_;
+};
+
+// What the workers report, brought to the UI thread. Log lines go to the
+// pane, which queues them itself; everything else is posted to the window,
+// in each worker's order.
+class CVREN_KESTO_CONFIGURATORDlg::Report : public OperationReport {
+public:
+    explicit Report(CVREN_KESTO_CONFIGURATORDlg& window) : window_(window) {}
+
+    void writerStatus(int dev, const std::string& text) override
+    {
+        QMetaObject::invokeMethod(&window_, [w = &window_, dev, text] {
+            if (dev < w->contactList_->GetRowCount())
+                w->contactList_->SetStatusText(dev, text);
+        }, Qt::QueuedConnection);
+    }
+    void logLine(Rgb color, const std::string& text) override { window_.messageLog_->LogPreformatted(color, text); }
+    void writerDone(Operation, int, OperationStatus) override {}
+    void operationDone(Operation operation, const ControlsBack& controls) override
+    {
+        QMetaObject::invokeMethod(&window_, [w = &window_, operation, controls] { w->onOperationDone(operation, controls); },
+                                  Qt::QueuedConnection);
+    }
+
+private:
+    CVREN_KESTO_CONFIGURATORDlg& window_;
+};
 
 CVREN_KESTO_CONFIGURATORDlg* mainWindow()
 {
@@ -70,15 +108,22 @@ CVREN_KESTO_CONFIGURATORDlg::CVREN_KESTO_CONFIGURATORDlg(MainWindowEnvironment e
         boxes_ = ownBoxes_.get();
     }
     buildLayout();
+    listView_ = std::make_unique<ListView>(*contactList_);
+    report_ = std::make_unique<Report>(*this);
+    session_ = std::make_unique<WriterSession>(*messageLog_, *boxes_, *listView_);
+    session_->setBusyCheck([this] {
+        return (initPage_ && initPage_->initRunning) || (configPage_ && (configPage_->configLoadRunning
+                                                                         || configPage_->configSaveRunning));
+    });
     qApp->installEventFilter(this);
 }
 
 CVREN_KESTO_CONFIGURATORDlg::~CVREN_KESTO_CONFIGURATORDlg()
 {
     qApp->removeEventFilter(this);
-    // The back end's devices go before the back end itself.
-    for (int i = 0; i < kMaxDevices; ++i)
-        deviceTable_.close(i);
+    // Workers still running stop at their next step; the session waits for
+    // them (one transfer at most) before the panes they report to go.
+    session_.reset();
     if (theMainWindow == this)
         theMainWindow = nullptr;
 }
@@ -173,18 +218,14 @@ void CVREN_KESTO_CONFIGURATORDlg::OnInitDialog()
     // registers every writer it opens for its removal.
     contactList_->InitContactList();
     createNotifier();
-    RelistWriters();
-
-    // 14. Arrivals of writers, for as long as the program runs. Without them
-    // the program still works; the user only has to restart it to see a
-    // writer plugged in later.
-    if (notifier_) {
-        if (notifier_->available())
-            classNotification_ = notifier_->registerWriterClass();
-        if (!classNotification_)
+    // 14. Arrivals of writers, for as long as the program runs, once the
+    // first writers are listed. Without them the program still works; the
+    // user only has to restart it to see a writer plugged in later.
+    session_->RelistWriters(-1, false, [this] {
+        if (session_->notifier() && !session_->registerWriterClass())
             messageLog_->LogColored(kLogErrorColor,
                 "USB device notifications are not available: writers plugged in or out are not noticed.\r\n");
-    }
+    });
 
     // 15. The settings file comes with the configuration page.
 
@@ -195,226 +236,83 @@ void CVREN_KESTO_CONFIGURATORDlg::OnInitDialog()
 void CVREN_KESTO_CONFIGURATORDlg::fillTransport()
 {
     backendKind_ = backendForOsVersion(osVersionCode_);
-    deviceTable_.setCloseFailureHandler([this](int index) {
-        char text[64];
-        std::snprintf(text, sizeof text, "No.<%d> USB Device Close Error!", index);
-        boxes_->information(text);
+    session_->setBackend([this](TransportServices services) -> std::unique_ptr<TransportBackend> {
+        std::unique_ptr<TransportBackend> backend;
+        if (environment_.makeBackend)
+            backend = environment_.makeBackend(backendKind_, services);
+        if (!backend) {
+            if (backendKind_ == BackendKind::LibUsb)
+                backend = std::make_unique<LibUsbTransport>(services);
+            else
+                backend = std::make_unique<WinUsbTransport>(services);
+        }
+        return backend;
     });
-    TransportServices services{deviceTable_, *boxes_, *messageLog_, [this](void* handle) { RegisterDeviceInfo(handle); }};
-    if (environment_.makeBackend)
-        backend_ = environment_.makeBackend(backendKind_, services);
-    if (!backend_) {
-        if (backendKind_ == BackendKind::LibUsb)
-            backend_ = std::make_unique<LibUsbTransport>(services);
-        else
-            backend_ = std::make_unique<WinUsbTransport>(services);
-    }
-    usbTransport_ = bindTransport(*backend_);
 }
 
 void CVREN_KESTO_CONFIGURATORDlg::createNotifier()
 {
     if (environment_.makeNotifier)
-        notifier_ = environment_.makeNotifier();
+        session_->setNotifier(environment_.makeNotifier());
     else if (!environment_.makeBackend)
-        notifier_ = std::make_unique<UdevDeviceNotifier>();
-    if (notifier_)
-        notifier_->setEventHandler([this](const DeviceEvent& event) { OnDeviceChange(event); });
-}
-
-void CVREN_KESTO_CONFIGURATORDlg::RegisterDeviceInfo(void* handle)
-{
-    if (!relistInProgress || !handle)
-        return;
-    void* notification = nullptr;
-    // Without a working notifier that was said once at start-up; the writers
-    // are still listed.
-    if (notifier_ && notifier_->available()) {
-        UsbDeviceIdentity identity;
-        for (int i = 0; i < kMaxDevices; ++i) {
-            if (auto device = deviceTable_.device(i); device && device->notificationHandle() == handle) {
-                identity = device->identity();
-                break;
-            }
-        }
-        notification = notifier_->registerHandle(handle, identity);
-        if (!notification)
-            messageLog_->LogColored(kLogErrorColor, "Failed RegisterDeviceInfo!\r\n");
-    }
-    notificationList.push_back({listedCount, handle, notification});
-    ++listedCount;
-}
-
-void CVREN_KESTO_CONFIGURATORDlg::unregisterAllListed()
-{
-    for (std::int32_t i = 0; i < listedCount && std::size_t(i) < notificationList.size(); ++i) {
-        if (notifier_ && notificationList[std::size_t(i)].notificationHandle)
-            notifier_->unregister(notificationList[std::size_t(i)].notificationHandle);
-    }
-    notificationList.clear();
-    listedCount = 0;
+        session_->setNotifier(std::make_unique<UdevDeviceNotifier>());
 }
 
 void CVREN_KESTO_CONFIGURATORDlg::RelistWriters(int count, bool afterRemoval)
 {
-    relisting_ = true;
-    // A relisting that registers its writers rebuilds the list whole: records
-    // left from an earlier one would count their writers twice. After a
-    // removal the list has just been cut and stays as it is.
-    if (!afterRemoval) {
-        unregisterAllListed();
-        relistInProgress = 1;
-    }
-    for (int i = 0; i < kMaxDevices; ++i)
-        usbTransport_.CloseDevice(i);
-    usbTransport_.OpenAllDevices();
-    if (count < 0)
-        count = deviceTable_.deviceCount;
-    count = std::clamp(count, 0, kMaxDevices);
-
-    contactList_->RemoveAllRows();
-
-    // A writer that does not answer holds its check for the transport's
-    // time-out; checking all writers at once keeps a relisting to about one
-    // time-out however many are silent. Each check logs into its own buffer.
-    struct Check {
-        LogBuffer log;
-        ContactKind kind = ContactKind::Unknown;
-    };
-    std::vector<std::unique_ptr<Check>> checks;
-    for (int i = 0; i < count; ++i)
-        checks.push_back(std::make_unique<Check>());
-    {
-        std::vector<std::thread> threads;
-        for (int i = 0; i < count; ++i) {
-            threads.emplace_back([this, i, check = checks[std::size_t(i)].get()] {
-                KestoProtocol protocol(usbTransport_, check->log);
-                check->kind = CheckContact(protocol, i);
-            });
-        }
-        for (std::thread& t : threads)
-            t.join();
-    }
-    for (int i = 0; i < count; ++i) {
-        Check& check = *checks[std::size_t(i)];
-        check.log.replayInto(*messageLog_);
-        contactList_->contactStatusText = contactStatusTextFor(check.kind, afterRemoval);
-        contactList_->AddContactRow();
-    }
-
-    for (int i = 0; i < kMaxDevices; ++i)
-        usbTransport_.CloseDevice(i);
-    relistInProgress = 0;
-    relisting_ = false;
-
-    // A device change that came while a message box of this relisting was
-    // open waited for it.
-    if (pendingArrival_ || !pendingRemovals_.empty())
-        QMetaObject::invokeMethod(this, [this] { actOnPendingDeviceChanges(); }, Qt::QueuedConnection);
-}
-
-void CVREN_KESTO_CONFIGURATORDlg::OnDeviceChange(const DeviceEvent& event)
-{
-    // Relisting under running workers would send contact checks into the
-    // middle of their exchanges: the change waits for the operation's end.
-    const bool wait = operationRunning() || relisting_;
-    if (event.eventCode == kDeviceArrival) {
-        if (wait)
-            pendingArrival_ = event;
-        else
-            deviceArrived(event);
-    } else if (event.eventCode == kDeviceRemoveComplete && event.deviceType == kDeviceTypeHandle) {
-        const bool listed = event.notificationHandle
-            && std::any_of(notificationList.begin(), notificationList.end(),
-                   [&](const NotificationRecord& r) { return r.notificationHandle == event.notificationHandle; });
-        if (!listed)
-            return;
-        if (wait)
-            pendingRemovals_.push_back(event);
-        else if (forgetRemovedWriter(event))
-            relistAfterRemoval();
-    }
-}
-
-void CVREN_KESTO_CONFIGURATORDlg::deviceArrived(const DeviceEvent& event)
-{
-    RelistWriters();
-    messageLog_->LogColored(kLogDeviceChangeColor, "USB Device Connected!\r\n");
-    messageLog_->LogColored(kLogDeviceChangeColor, "%s", kRelistedLine);
-    // What the platform reported, in place of the broadcast record.
-    messageLog_->LogText("udev action = %s\r\n", event.action.c_str());
-    messageLog_->LogText("device type = 0x%08x\r\n", unsigned(event.deviceType));
-    messageLog_->LogColored(kLogDeviceChangeColor, "udev devnode = %s\r\n", event.deviceNode.c_str());
-    messageLog_->LogColored(kLogDeviceChangeColor, "udev vendor:product = %s\r\n", event.vendorProduct.c_str());
-}
-
-bool CVREN_KESTO_CONFIGURATORDlg::forgetRemovedWriter(const DeviceEvent& event)
-{
-    if (!event.notificationHandle)
-        return false;
-    std::int32_t p = -1;
-    for (std::int32_t i = 0; i < listedCount && std::size_t(i) < notificationList.size(); ++i) {
-        if (notificationList[std::size_t(i)].notificationHandle == event.notificationHandle) {
-            p = i;
-            break;
-        }
-    }
-    if (p < 0)
-        return false;
-
-    messageLog_->LogColored(kLogDeviceChangeColor, "USB Device Unconnected!\r\n");
-    messageLog_->LogColored(kLogDeviceChangeColor, "\t\xA2\xD1 USB Device No.%d is removed.\r\n", p + 1);
-    if (notifier_)
-        notifier_->unregister(event.notificationHandle);
-
-    notificationScratchList.clear();
-    notificationScratchList.assign(notificationList.begin(), notificationList.begin() + listedCount);
-    notificationList.clear();
-    for (std::int32_t i = 0; i < std::int32_t(notificationScratchList.size()); ++i) {
-        if (i == p)
-            continue;
-        NotificationRecord record = notificationScratchList[std::size_t(i)];
-        record.position = std::int32_t(notificationList.size());
-        notificationList.push_back(record);
-    }
-    listedCount -= 1;
-    return true;
-}
-
-void CVREN_KESTO_CONFIGURATORDlg::relistAfterRemoval()
-{
-    RelistWriters(listedCount, true);
-    messageLog_->LogColored(kLogDeviceChangeColor, "%s", kRelistedLine);
-}
-
-void CVREN_KESTO_CONFIGURATORDlg::actOnPendingDeviceChanges()
-{
-    if (operationRunning() || relisting_)
-        return;
-    std::optional<DeviceEvent> arrival;
-    std::swap(arrival, pendingArrival_);
-    std::vector<DeviceEvent> removals;
-    std::swap(removals, pendingRemovals_);
-
-    bool removed = false;
-    for (const DeviceEvent& event : removals)
-        removed = forgetRemovedWriter(event) || removed;
-    // One relisting for everything that happened: an arrival lists all the
-    // writers present anyway.
-    if (arrival)
-        deviceArrived(*arrival);
-    else if (removed)
-        relistAfterRemoval();
+    session_->RelistWriters(count, afterRemoval);
 }
 
 void CVREN_KESTO_CONFIGURATORDlg::operationFinished()
 {
-    actOnPendingDeviceChanges();
+    session_->actOnPendingDeviceChanges();
 }
 
 bool CVREN_KESTO_CONFIGURATORDlg::operationRunning() const
 {
-    return (initPage_ && initPage_->initRunning) || (configPage_ && (configPage_->configLoadRunning || configPage_->configSaveRunning));
+    return session_->busy();
+}
+
+std::atomic<int>* CVREN_KESTO_CONFIGURATORDlg::busyFlag(Operation operation) const
+{
+    switch (operation) {
+    case Operation::Initialization: return initPage_ ? &initPage_->initRunning : nullptr;
+    case Operation::ConfigLoad: return configPage_ ? &configPage_->configLoadRunning : nullptr;
+    case Operation::ConfigSave: return configPage_ ? &configPage_->configSaveRunning : nullptr;
+    }
+    return nullptr;
+}
+
+bool CVREN_KESTO_CONFIGURATORDlg::runOperation(Operation operation, const std::vector<int>& devices,
+                                               OperationMiddle middle)
+{
+    if (!session_->startOperation(operation, devices, std::move(middle), *report_))
+        return false;
+    if (operation == Operation::Initialization) {
+        if (initPage_)
+            initPage_->DisableOperationControls();
+    } else if (configPage_) {
+        configPage_->DisableOperationControls();
+    }
+    if (std::atomic<int>* flag = busyFlag(operation))
+        *flag = 1;
+    return true;
+}
+
+void CVREN_KESTO_CONFIGURATORDlg::onOperationDone(Operation operation, const ControlsBack& controls)
+{
+    // The page is busy until its last worker has finished; its controls come
+    // back once, now.
+    if (operation == Operation::Initialization) {
+        if (initPage_)
+            initPage_->GiveControlsBack(controls);
+    } else if (configPage_) {
+        configPage_->GiveControlsBack(controls);
+    }
+    if (std::atomic<int>* flag = busyFlag(operation))
+        *flag = 0;
+    if (quitWhenIdle_)
+        close();
 }
 
 void CVREN_KESTO_CONFIGURATORDlg::showAbout()
@@ -461,6 +359,25 @@ void CVREN_KESTO_CONFIGURATORDlg::contextMenuEvent(QContextMenuEvent* event)
 
 void CVREN_KESTO_CONFIGURATORDlg::closeEvent(QCloseEvent* event)
 {
+    if (const int working = session_->workingWriters(); working > 0) {
+        // Quitting now would cut writers off in the middle of their work:
+        // the user decides, knowing which state they are left in.
+        if (!quitWhenIdle_) {
+            char text[256];
+            std::snprintf(text, sizeof text,
+                "%d writer(s) are still working.\n\nQuit anyway? The writers stop after their current transfer; "
+                "an interrupted writer must be prepared again.", working);
+            if (boxes_->askYesNo(text)) {
+                quitWhenIdle_ = true;
+                session_->stopWork();
+                messageLog_->LogColored(kLogErrorColor, "Quitting: stopping %d writer(s) after their current transfer.\r\n",
+                                        working);
+                setEnabled(false);
+            }
+        }
+        event->ignore();
+        return;
+    }
     writeWindowPlacement(profile(), frameGeometry());
     QDialog::closeEvent(event);
 }

@@ -15,6 +15,9 @@
 #include <vector>
 
 #include "app/PlatformVersion.h"
+#include "operations/OperationReport.h"
+#include "operations/OperationRunner.h"
+#include "operations/WriterSession.h"
 #include "transport/DeviceNotifier.h"
 #include "transport/DeviceTable.h"
 #include "transport/TransportBackend.h"
@@ -47,13 +50,6 @@ struct MainWindowEnvironment {
     std::function<std::unique_ptr<DeviceNotifier>()> makeNotifier;
 };
 
-// One listed writer and the registration that reports its removal.
-struct NotificationRecord {
-    std::int32_t position = 0;          // listing position from 0
-    void* handle = nullptr;             // the back end's handle when it was listed
-    void* notificationHandle = nullptr; // null if the registration failed
-};
-
 class CVREN_KESTO_CONFIGURATORDlg : public QDialog {
     Q_OBJECT
 public:
@@ -66,31 +62,37 @@ public:
     // The start-up steps, in order. Called once, before the window is shown.
     void OnInitDialog();
 
-    // Closes all entries, opens all writers, checks each writer's contact and
-    // lists it, closes all entries again. The contact checks run at the same
-    // time, one thread per writer; rows and log lines still come out in index
-    // order, exactly as one after the other would give them.
+    // Lists the writers again (see WriterSession::RelistWriters); returns
+    // before the contact checks end, the rows come when they have.
     // `count`: how many writers to list (-1: the number just opened).
     void RelistWriters(int count = -1, bool afterRemoval = false);
+    bool relisting() const { return session_->relisting(); }
 
-    // Any page operation running (their busy flags).
+    // Any page operation running (their busy flags), or a relisting: clicks
+    // inside the window wait for it.
     bool operationRunning() const;
     // The pages call this when the last worker of an operation has finished:
     // a device change that came meanwhile is acted on now, with one relisting.
     void operationFinished();
 
+    // Starts a device operation on the given writers for its page: the page's
+    // controls are disabled and its busy flag set until the last worker has
+    // finished. False, and nothing changed, when it cannot start.
+    bool runOperation(Operation operation, const std::vector<int>& devices, OperationMiddle middle);
+
     // Called by the back ends for every writer opened.
-    void RegisterDeviceInfo(void* handle);
+    void RegisterDeviceInfo(void* handle) { session_->RegisterDeviceInfo(handle); }
 
     // A device notification (arrival 0x8000, removal 0x8004); others are ignored.
-    void OnDeviceChange(const DeviceEvent& event);
-    DeviceNotifier* notifier() const { return notifier_.get(); }
+    void OnDeviceChange(const DeviceEvent& event) { session_->OnDeviceChange(event); }
+    DeviceNotifier* notifier() const { return session_->notifier(); }
 
     void showAbout();
 
     // The parts, for the pages, the workers and the tests.
-    DeviceTable& deviceTable() { return deviceTable_; }
-    const UsbTransport& transport() const { return usbTransport_; }
+    WriterSession& session() { return *session_; }
+    DeviceTable& deviceTable() { return session_->deviceTable(); }
+    const UsbTransport& transport() const { return session_->transport(); }
     MessageLogPane* messageLog() const { return messageLog_; }
     ContactList* contactList() const { return contactList_; }
     COptionTabCtrl* tabControl() const { return tabCtrl_; }
@@ -102,11 +104,6 @@ public:
     const QString& programDirectory() const { return programDirectory_; }
     const QString& settingsFilePath() const { return settingsFilePath_; }
 
-    std::vector<NotificationRecord> notificationList;
-    std::vector<NotificationRecord> notificationScratchList;
-    std::int32_t listedCount = 0;
-    std::atomic<int> relistInProgress{0};
-
 protected:
     void keyPressEvent(QKeyEvent* event) override;
     void closeEvent(QCloseEvent* event) override;
@@ -114,34 +111,28 @@ protected:
     void contextMenuEvent(QContextMenuEvent* event) override;
 
 private:
+    class ListView;
+    class Report;
+
     void buildLayout();
     void fillTransport();
     void createNotifier();
     QSettings& profile();
-    void relist(int count, bool afterRemoval);
-    void unregisterAllListed();
-    void deviceArrived(const DeviceEvent& event);
-    // Takes the writer off the list; false if its handle is not listed.
-    bool forgetRemovedWriter(const DeviceEvent& event);
-    void relistAfterRemoval();
-    void actOnPendingDeviceChanges();
+    std::atomic<int>* busyFlag(Operation operation) const;
+    void onOperationDone(Operation operation, const ControlsBack& controls);
 
     MainWindowEnvironment environment_;
     std::unique_ptr<QSettings> ownProfile_;
     std::unique_ptr<MessageBoxes> ownBoxes_;
     MessageBoxes* boxes_ = nullptr;
 
-    DeviceTable deviceTable_;
-    std::unique_ptr<TransportBackend> backend_;
-    UsbTransport usbTransport_;
-    std::unique_ptr<DeviceNotifier> notifier_;
-    void* classNotification_ = nullptr;
-    // Device changes held back while an operation (or a relisting) runs.
-    std::optional<DeviceEvent> pendingArrival_;
-    std::vector<DeviceEvent> pendingRemovals_;
-    bool relisting_ = false;
+    std::unique_ptr<ListView> listView_;
+    std::unique_ptr<Report> report_;
+    std::unique_ptr<WriterSession> session_;
     std::int32_t osVersionCode_ = kOsCodeOther;
     BackendKind backendKind_ = BackendKind::WinUsb;
+    // The user chose to quit while writers were still working.
+    bool quitWhenIdle_ = false;
 
     QGroupBox* contactGroup_ = nullptr;
     ContactList* contactList_ = nullptr;

@@ -7,7 +7,7 @@
 // unit (colour and text) and each thread's appends keep their order. The
 // owner makes sure no worker appends once the pane is being destroyed.
 
-#include "app/MessageLog.h"
+#include "core/MessageLog.h"
 
 #include <QTextEdit>
 

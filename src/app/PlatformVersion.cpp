@@ -2,7 +2,7 @@
 
 #include <QString>
 
-#include "app/MessageLog.h"
+#include "core/MessageLog.h"
 
 OsVersionRecord currentOsVersion()
 {

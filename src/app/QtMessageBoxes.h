@@ -5,7 +5,7 @@
 // the UI thread and returns at once: a worker that waited for the user would
 // hold up its writer, and one that waited for a busy UI thread could deadlock.
 
-#include "app/MessageBoxes.h"
+#include "core/MessageBoxes.h"
 
 #include <QObject>
 #include <QPointer>

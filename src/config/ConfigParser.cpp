@@ -4,7 +4,7 @@
 #include <limits>
 #include <string>
 
-#include "app/MessageLog.h"
+#include "core/MessageLog.h"
 
 namespace {
 

@@ -16,7 +16,7 @@
 #include "app/CodePage.h"
 #include "app/DialogUnits.h"
 #include "app/MainWindow.h"
-#include "app/MessageBoxes.h"
+#include "core/MessageBoxes.h"
 #include "config/ChipTable.h"
 #include "config/ConfigBuilder.h"
 #include "config/TargetList.h"
@@ -592,6 +592,31 @@ void CTab_ConfigSave::ApplyChipSelection()
     fatVerify_->setVisible(!rule.sectorSizeCaptions);
 
     settings.selectChip = chip;
+}
+
+// ------------------------------------------------------------ operations
+
+void CTab_ConfigSave::DisableOperationControls()
+{
+    for (QWidget* w : std::initializer_list<QWidget*>{list_, speedSlider_, buzzer_, crystal_, chip_, configLoad_,
+                                                       configSave_, fatVerify_})
+        w->setEnabled(false);
+}
+
+void CTab_ConfigSave::GiveControlsBack(const ControlsBack& controls)
+{
+    if (controls.configControls) {
+        for (QWidget* w : std::initializer_list<QWidget*>{list_, speedSlider_, buzzer_, crystal_, chip_, configLoad_,
+                                                           configSave_})
+            w->setEnabled(true);
+    }
+    if (controls.fatVerify)
+        fatVerify_->setEnabled(true);
+    if (controls.crystalRule) {
+        const QString chip = chip_->currentText();
+        if (chip == QStringLiteral("HERON") || chip == QStringLiteral("Other"))
+            crystal_->setEnabled(false);
+    }
 }
 
 // ------------------------------------------------------------ save check

@@ -17,6 +17,7 @@
 
 #include "config/ConfigText.h"
 #include "config/TargetSettings.h"
+#include "operations/OperationReport.h"
 
 class CXListCtrl;
 class MessageBoxes;
@@ -85,6 +86,13 @@ public:
     // Selects the row whose text equals `value` ignoring letter case; no row
     // when none does.
     static void ShowComboValue(QComboBox* combo, const std::string& value);
+
+    // --- controls during an operation
+    // Disables what an operation gives back when it ends.
+    void DisableOperationControls();
+    // Gives back what a finished operation returns; with the crystal rule,
+    // "HERON" and "Other" keep the crystal field disabled.
+    void GiveControlsBack(const ControlsBack& controls);
 
     // --- controls
     QPushButton* configLoadButton() const { return configLoad_; }

@@ -6,10 +6,15 @@
 
 #include <atomic>
 
+#include "operations/OperationReport.h"
+
 class CTab_KestoFormat : public QWidget {
     Q_OBJECT
 public:
     explicit CTab_KestoFormat(QWidget* parent = nullptr);
+
+    void DisableOperationControls() {}
+    void GiveControlsBack(const ControlsBack&) {}
 
     std::atomic<int> initRunning{0};
 };

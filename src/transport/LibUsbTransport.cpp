@@ -5,7 +5,7 @@
 #include <cstdlib>
 #include <string>
 
-#include "app/MessageBoxes.h"
+#include "core/MessageBoxes.h"
 #include "transport/UsbPermissionHint.h"
 
 namespace {

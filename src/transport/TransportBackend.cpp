@@ -3,8 +3,8 @@
 #include <cstdio>
 #include <string>
 
-#include "app/MessageBoxes.h"
-#include "app/MessageLog.h"
+#include "core/MessageBoxes.h"
+#include "core/MessageLog.h"
 
 namespace {
 

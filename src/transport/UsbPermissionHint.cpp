@@ -1,6 +1,6 @@
 #include "transport/UsbPermissionHint.h"
 
-#include "app/MessageLog.h"
+#include "core/MessageLog.h"
 
 void logUsbPermissionHint(MessageLog& log, const char* what)
 {

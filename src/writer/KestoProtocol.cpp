@@ -3,7 +3,7 @@
 #include <algorithm>
 #include <cstring>
 
-#include "app/MessageLog.h"
+#include "core/MessageLog.h"
 
 using namespace kesto;
 

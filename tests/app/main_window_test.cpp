@@ -22,60 +22,17 @@
 #include "pages/CTab_KestoFormat.h"
 #include "recording.h"
 #include "test_support.h"
+#include "window_rig.h"
 #include "widgets/CXHeaderCtrl.h"
 
 using namespace std::chrono_literals;
 
 namespace {
 
-class MainWindowTest : public testing::Test {
+class MainWindowTest : public WindowRig {
 protected:
-    MainWindowTest()
-        : profile(dir.filePath(QStringLiteral("profile.ini")), QSettings::IniFormat)
-    {
-    }
+    MainWindowTest() { timeout = 80ms; }
 
-    std::shared_ptr<EmulatedWriter> plug(ContactMode mode = ContactMode::Normal)
-    {
-        auto writer = std::make_shared<EmulatedWriter>();
-        writer->setContactMode(mode);
-        bus.plug(writer);
-        return writer;
-    }
-
-    MainWindowEnvironment environment()
-    {
-        MainWindowEnvironment env;
-        env.profile = &profile;
-        env.boxes = &boxes;
-        env.makeBackend = [this](BackendKind kind, TransportServices services) -> std::unique_ptr<TransportBackend> {
-            chosenBackend = kind;
-            return std::make_unique<EmulatedTransport>(std::move(services), bus, 80ms);
-        };
-        return env;
-    }
-
-    CVREN_KESTO_CONFIGURATORDlg& start(MainWindowEnvironment env)
-    {
-        window = std::make_unique<CVREN_KESTO_CONFIGURATORDlg>(std::move(env));
-        window->OnInitDialog();
-        window->show();
-        return *window;
-    }
-    CVREN_KESTO_CONFIGURATORDlg& start() { return start(environment()); }
-
-    ContactList& list() { return *window->contactList(); }
-    QStringList logLines() const
-    {
-        return window->messageLog()->toPlainText().split(QLatin1Char('\n'), Qt::SkipEmptyParts);
-    }
-    QStringList column(int c)
-    {
-        QStringList texts;
-        for (int row = 0; row < list().GetRowCount(); ++row)
-            texts << list().GetCellText(row, c);
-        return texts;
-    }
     void clickRowBox(int row)
     {
         QTest::mouseClick(list().viewport(), Qt::LeftButton, {}, list().CheckBoxRect(row, ContactList::ColumnEnable).center());
@@ -86,13 +43,6 @@ protected:
         list().GetCellColors(row, col, text, background);
         return background;
     }
-
-    QTemporaryDir dir;
-    QSettings profile;
-    RecordingBoxes boxes;
-    EmulatedBus bus;
-    BackendKind chosenBackend = BackendKind::LibUsb;
-    std::unique_ptr<CVREN_KESTO_CONFIGURATORDlg> window;
 };
 
 TEST_F(MainWindowTest, ListsWritersInTheirModesWithOneLogLineEach)

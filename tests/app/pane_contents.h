@@ -2,7 +2,7 @@
 // Reads back what a log pane's document holds: one entry per run of text
 // with one character format, line by line.
 
-#include "app/MessageLog.h"
+#include "core/MessageLog.h"
 
 #include <QColor>
 #include <QFont>

@@ -18,6 +18,7 @@
 #include "pane_contents.h"
 #include "recording.h"
 #include "test_support.h"
+#include "window_rig.h"
 
 using namespace std::chrono_literals;
 
@@ -39,55 +40,21 @@ std::ostream& operator<<(std::ostream& os, const Line& line)
     return os << "{\"" << line.text.toStdString() << "\", " << std::hex << line.color << std::dec << "}";
 }
 
-class PlugUnplugTest : public testing::Test {
+class PlugUnplugTest : public WindowRig {
 protected:
-    PlugUnplugTest()
-        : profile(dir.filePath(QStringLiteral("profile.ini")), QSettings::IniFormat)
-    {
-    }
-
     std::shared_ptr<EmulatedWriter> writer(ContactMode mode = ContactMode::Normal)
     {
         auto w = std::make_shared<EmulatedWriter>();
         w->setContactMode(mode);
         return w;
     }
-    std::shared_ptr<EmulatedWriter> plug(ContactMode mode = ContactMode::Normal)
-    {
-        auto w = writer(mode);
-        bus.plug(w);
-        return w;
-    }
 
     void start(const std::function<void(EmulatedNotifier&)>& setUp = {})
     {
-        MainWindowEnvironment env;
-        env.profile = &profile;
-        env.boxes = &boxes;
-        env.makeBackend = [this](BackendKind, TransportServices services) -> std::unique_ptr<TransportBackend> {
-            return std::make_unique<EmulatedTransport>(std::move(services), bus, 80ms);
-        };
-        env.makeNotifier = [this, setUp]() -> std::unique_ptr<DeviceNotifier> {
-            auto n = std::make_unique<EmulatedNotifier>(bus);
-            notifier = n.get();
-            if (setUp)
-                setUp(*n);
-            return n;
-        };
-        window = std::make_unique<CVREN_KESTO_CONFIGURATORDlg>(std::move(env));
-        window->OnInitDialog();
-        window->show();
+        WindowRig::start(environmentWithNotifier(setUp));
         startLines = int(lines().size());
     }
 
-    ContactList& list() { return *window->contactList(); }
-    QStringList column(int c)
-    {
-        QStringList texts;
-        for (int row = 0; row < list().GetRowCount(); ++row)
-            texts << list().GetCellText(row, c);
-        return texts;
-    }
     std::vector<Line> lines() const
     {
         std::vector<Line> out;
@@ -115,25 +82,19 @@ protected:
     std::vector<void*> listedHandles() const
     {
         std::vector<void*> handles;
-        for (const NotificationRecord& r : window->notificationList)
+        for (const NotificationRecord& r : window->session().notificationList)
             handles.push_back(r.handle);
         return handles;
     }
     void expectPositionsDense() const
     {
-        for (std::size_t i = 0; i < window->notificationList.size(); ++i)
-            EXPECT_EQ(window->notificationList[i].position, std::int32_t(i));
-        EXPECT_EQ(window->listedCount, std::int32_t(window->notificationList.size()));
+        for (std::size_t i = 0; i < window->session().notificationList.size(); ++i)
+            EXPECT_EQ(window->session().notificationList[i].position, std::int32_t(i));
+        EXPECT_EQ(window->session().listedCount, std::int32_t(window->session().notificationList.size()));
     }
     static Line ok(int n) { return {QStringLiteral("VREN Kesto Device No.%1 Contact - OK!").arg(n), kBlue}; }
     static Line relisted() { return {QStringLiteral("\t") + kMark + QStringLiteral(" USB Devices are relisted."), kDarkBlue}; }
 
-    QTemporaryDir dir;
-    QSettings profile;
-    RecordingBoxes boxes;
-    EmulatedBus bus;
-    EmulatedNotifier* notifier = nullptr;
-    std::unique_ptr<CVREN_KESTO_CONFIGURATORDlg> window;
     int startLines = 0;
 };
 
@@ -142,13 +103,13 @@ TEST_F(PlugUnplugTest, StartUpRegistersEveryListedWriterForItsRemoval)
     auto a = plug();
     auto b = plug(ContactMode::IspDown);
     start();
-    EXPECT_EQ(window->listedCount, 2);
+    EXPECT_EQ(window->session().listedCount, 2);
     EXPECT_EQ(listedHandles(), (std::vector<void*>{a.get(), b.get()}));
     expectPositionsDense();
-    for (const NotificationRecord& r : window->notificationList)
+    for (const NotificationRecord& r : window->session().notificationList)
         EXPECT_NE(r.notificationHandle, nullptr);
     EXPECT_EQ(notifier->registrationCount(), 3) << "two writers and the writer class";
-    EXPECT_EQ(window->relistInProgress, 0);
+    EXPECT_EQ(window->session().relistInProgress, 0);
 }
 
 TEST_F(PlugUnplugTest, RelistingAgainRebuildsTheListInsteadOfAddingToIt)
@@ -156,8 +117,8 @@ TEST_F(PlugUnplugTest, RelistingAgainRebuildsTheListInsteadOfAddingToIt)
     auto a = plug();
     auto b = plug();
     start();
-    window->RelistWriters();
-    EXPECT_EQ(window->listedCount, 2);
+    relist();
+    EXPECT_EQ(window->session().listedCount, 2);
     EXPECT_EQ(listedHandles(), (std::vector<void*>{a.get(), b.get()}));
     EXPECT_EQ(notifier->registrationCount(), 3) << "the first registrations were given back";
 }
@@ -171,7 +132,7 @@ TEST_F(PlugUnplugTest, SecondWriterPluggedInIsListedWithTheLogOfItsArrival)
 
     EXPECT_EQ(column(ContactList::ColumnNumber), (QStringList{"1", "2"}));
     EXPECT_EQ(column(ContactList::ColumnStatus), (QStringList{"VREN Kesto Contact-OK!", "Kesto Contact - JTAG"}));
-    EXPECT_EQ(window->listedCount, 2);
+    EXPECT_EQ(window->session().listedCount, 2);
     EXPECT_EQ(listedHandles(), (std::vector<void*>{first.get(), second.get()}));
     expectPositionsDense();
     EXPECT_EQ(notifier->registrationCount(), 3) << "the registrations of the first listing were given back";
@@ -209,10 +170,10 @@ TEST_P(PlugUnplugRemovalTest, UnpluggedWriterLeavesTheListAndTheRestMoveUp)
     for (int i = 0; i < c.writers; ++i)
         writers.push_back(plug(modes[i]));
     start();
-    ASSERT_EQ(window->listedCount, c.writers);
+    ASSERT_EQ(window->session().listedCount, c.writers);
 
     bus.unplug(writers[std::size_t(c.unplugged)]);
-    ASSERT_TRUE(testsupport::waitUntil([&] { return window->listedCount == c.writers - 1; }));
+    ASSERT_TRUE(testsupport::waitUntil([&] { return window->session().listedCount == c.writers - 1; }));
     settle();
 
     EXPECT_EQ(column(ContactList::ColumnStatus), c.remainingStatus);
@@ -257,7 +218,7 @@ TEST_F(PlugUnplugTest, SilentWriterAfterARemovalShowsTheUnknownTextWithoutBlanks
     silent.noAnswer = true;
     b->setFaults(silent);
     bus.unplug(a);
-    ASSERT_TRUE(testsupport::waitUntil([&] { return window->listedCount == 1 && list().GetRowCount() == 1; }));
+    ASSERT_TRUE(testsupport::waitUntil([&] { return window->session().listedCount == 1 && list().GetRowCount() == 1; }));
     EXPECT_EQ(list().StatusText(0), "Contact-Unknown!");
 
     // After an arrival the same writer shows the text with blanks.
@@ -270,17 +231,18 @@ TEST_F(PlugUnplugTest, ArrivalOfAnyDeviceTypeRelistsEverything)
 {
     auto a = plug();
     start();
-    const void* before = window->notificationList.at(0).notificationHandle;
+    const void* before = window->session().notificationList.at(0).notificationHandle;
     a->clearWireLog();
 
     DeviceEvent event;
     event.eventCode = kDeviceArrival;
     event.deviceType = kDeviceTypeHandle;
     window->OnDeviceChange(event);
+    ASSERT_TRUE(waitIdle());
 
     EXPECT_EQ(a->requests().size(), 1u) << "a fresh contact check";
-    EXPECT_EQ(window->listedCount, 1);
-    EXPECT_NE(window->notificationList.at(0).notificationHandle, before) << "registered anew";
+    EXPECT_EQ(window->session().listedCount, 1);
+    EXPECT_NE(window->session().notificationList.at(0).notificationHandle, before) << "registered anew";
     const auto added = newLines();
     ASSERT_GE(added.size(), 4u);
     EXPECT_EQ(added[1].text, QStringLiteral("USB Device Connected!"));
@@ -293,7 +255,7 @@ TEST_F(PlugUnplugTest, RemovalsThatNameNoListedWriterAreIgnored)
     auto a = plug();
     auto b = plug();
     start([](EmulatedNotifier&) {});
-    const auto records = window->notificationList;
+    const auto records = window->session().notificationList;
     a->clearWireLog();
     b->clearWireLog();
 
@@ -314,9 +276,9 @@ TEST_F(PlugUnplugTest, RemovalsThatNameNoListedWriterAreIgnored)
         event.deviceType = c.type;
         event.notificationHandle = c.notification;
         window->OnDeviceChange(event);
-        EXPECT_EQ(window->listedCount, 2) << c.name;
-        EXPECT_EQ(window->notificationList.size(), 2u) << c.name;
-        EXPECT_EQ(window->notificationList[0].notificationHandle, records[0].notificationHandle) << c.name;
+        EXPECT_EQ(window->session().listedCount, 2) << c.name;
+        EXPECT_EQ(window->session().notificationList.size(), 2u) << c.name;
+        EXPECT_EQ(window->session().notificationList[0].notificationHandle, records[0].notificationHandle) << c.name;
         EXPECT_TRUE(newLines().empty()) << c.name;
         EXPECT_TRUE(a->requests().empty() && b->requests().empty()) << c.name << ": no writer was touched";
         EXPECT_EQ(list().GetRowCount(), 2) << c.name;
@@ -327,12 +289,12 @@ TEST_F(PlugUnplugTest, NullRegistrationOfAFailedWriterIsNotMatchedByANullRemoval
 {
     plug();
     start([](EmulatedNotifier& n) { n.setHandleRegistrationFails(true); });
-    ASSERT_EQ(window->notificationList.at(0).notificationHandle, nullptr);
+    ASSERT_EQ(window->session().notificationList.at(0).notificationHandle, nullptr);
     DeviceEvent event;
     event.eventCode = kDeviceRemoveComplete;
     event.deviceType = kDeviceTypeHandle;
     window->OnDeviceChange(event);
-    EXPECT_EQ(window->listedCount, 1);
+    EXPECT_EQ(window->session().listedCount, 1);
 }
 
 TEST_F(PlugUnplugTest, FailedRegistrationIsLoggedAndTheWriterStillCounts)
@@ -340,7 +302,7 @@ TEST_F(PlugUnplugTest, FailedRegistrationIsLoggedAndTheWriterStillCounts)
     plug();
     plug();
     start([](EmulatedNotifier& n) { n.setHandleRegistrationFails(true); });
-    EXPECT_EQ(window->listedCount, 2);
+    EXPECT_EQ(window->session().listedCount, 2);
     EXPECT_EQ(list().GetRowCount(), 2);
     const Line failed{QStringLiteral("Failed RegisterDeviceInfo!"), kRed};
     EXPECT_EQ(lines(), (std::vector<Line>{failed, failed, ok(1), ok(2)}));
@@ -351,7 +313,7 @@ TEST_F(PlugUnplugTest, WithoutNotificationsTheLogSaysSoOnceAndWritersAreListed)
     plug();
     plug();
     start([](EmulatedNotifier& n) { n.setAvailable(false); });
-    EXPECT_EQ(window->listedCount, 2);
+    EXPECT_EQ(window->session().listedCount, 2);
     EXPECT_EQ(lines(), (std::vector<Line>{ok(1), ok(2),
         {QStringLiteral("USB device notifications are not available: writers plugged in or out are not noticed."), kRed}}));
     plug();
@@ -383,6 +345,7 @@ TEST_F(PlugUnplugTest, ChangesDuringAnOperationRelistOnceWhenItHasEnded)
 
         *flag = 0;
         window->operationFinished();
+        ASSERT_TRUE(waitIdle());
         EXPECT_EQ(column(ContactList::ColumnNumber), (QStringList{"1", "2"}));
         EXPECT_EQ(listedHandles(), (std::vector<void*>{b.get(), c.get()}));
         expectPositionsDense();
@@ -416,7 +379,8 @@ TEST_F(PlugUnplugTest, RemovalOnlyDuringAnOperationRelistsTheRemainingWriters)
     settle();
     window->initPage()->initRunning = 0;
     window->operationFinished();
-    EXPECT_EQ(window->listedCount, 1);
+    ASSERT_TRUE(waitIdle());
+    EXPECT_EQ(window->session().listedCount, 1);
     EXPECT_EQ(newLines(), (std::vector<Line>{
         {QStringLiteral("USB Device Unconnected!"), kDarkBlue},
         {QStringLiteral("\t") + kMark + QStringLiteral(" USB Device No.2 is removed."), kDarkBlue},
@@ -431,7 +395,7 @@ TEST_F(PlugUnplugTest, WriterThatUnplugsItselfIsTakenOffTheList)
     faults.unplugAfterReplies = 1; // gone right after answering its contact check
     a->setFaults(faults);
     start();
-    ASSERT_TRUE(testsupport::waitUntil([&] { return window->listedCount == 1; }));
+    ASSERT_TRUE(testsupport::waitUntil([&] { return window->session().listedCount == 1; }));
     settle();
     EXPECT_EQ(listedHandles(), (std::vector<void*>{b.get()}));
     EXPECT_EQ(list().GetRowCount(), 1);

@@ -10,17 +10,16 @@
 #include "app/MainWindow.h"
 #include "app/MessageLogPane.h"
 #include "recording.h"
+#include "window_rig.h"
 
 using namespace std::chrono_literals;
 
 namespace {
 
-TEST(RelistThreads, TenWritersWithThreeSilentAreListedInIndexOrder)
+class RelistThreads : public WindowRig {};
+
+TEST_F(RelistThreads, TenWritersWithThreeSilentAreListedInIndexOrder)
 {
-    QTemporaryDir dir;
-    QSettings profile(dir.filePath(QStringLiteral("p.ini")), QSettings::IniFormat);
-    RecordingBoxes boxes;
-    EmulatedBus bus;
     std::vector<std::shared_ptr<EmulatedWriter>> writers;
     for (int i = 0; i < 10; ++i) {
         auto w = std::make_shared<EmulatedWriter>();
@@ -34,16 +33,10 @@ TEST(RelistThreads, TenWritersWithThreeSilentAreListedInIndexOrder)
         bus.plug(w);
         writers.push_back(w);
     }
-    MainWindowEnvironment env;
-    env.profile = &profile;
-    env.boxes = &boxes;
-    env.makeBackend = [&bus](BackendKind, TransportServices services) -> std::unique_ptr<TransportBackend> {
-        return std::make_unique<EmulatedTransport>(std::move(services), bus, 100ms);
-    };
-    CVREN_KESTO_CONFIGURATORDlg window(env);
-    window.OnInitDialog();
+    timeout = 100ms;
+    start(environment(), false);
 
-    ContactList& list = *window.contactList();
+    ContactList& list = *window->contactList();
     ASSERT_EQ(list.GetRowCount(), 10);
     for (int row = 0; row < 10; ++row) {
         const char* expected = (row == 2 || row == 5 || row == 9) ? "Contact - Unknown!"
@@ -51,13 +44,13 @@ TEST(RelistThreads, TenWritersWithThreeSilentAreListedInIndexOrder)
         EXPECT_EQ(list.StatusText(row), expected) << row;
         EXPECT_EQ(list.GetCellText(row, ContactList::ColumnNumber), QString::number(row + 1));
     }
-    const QStringList lines = window.messageLog()->toPlainText().split(QLatin1Char('\n'), Qt::SkipEmptyParts);
+    const QStringList lines = window->messageLog()->toPlainText().split(QLatin1Char('\n'), Qt::SkipEmptyParts);
     ASSERT_EQ(lines.size(), 10);
     for (int i = 0; i < 10; ++i)
         EXPECT_EQ(lines[i], QStringLiteral("VREN Kesto Device No.%1 Contact - OK!").arg(i + 1));
 
     // A second relisting reuses nothing of the first.
-    window.RelistWriters();
+    relist();
     EXPECT_EQ(list.GetRowCount(), 10);
 }
 

@@ -13,8 +13,8 @@
 #include <cstdio>
 
 #include "EmulatedTransport.h"
-#include "app/MessageBoxes.h"
-#include "app/MessageLog.h"
+#include "core/MessageBoxes.h"
+#include "core/MessageLog.h"
 #include "app/MainWindow.h"
 #include "writer/ContactCheck.h"
 
@@ -67,10 +67,16 @@ int main(int argc, char** argv)
             };
             CVREN_KESTO_CONFIGURATORDlg window(env);
             window.OnInitDialog();
+            while (window.relisting())
+                QCoreApplication::processEvents(QEventLoop::AllEvents, 5);
 
+            // The UI thread keeps turning while the checks run; the relisting
+            // ends when its rows are there.
             QElapsedTimer timer;
             timer.start();
             window.RelistWriters();
+            while (window.relisting())
+                QCoreApplication::processEvents(QEventLoop::AllEvents, 5);
             const qint64 concurrent = timer.elapsed();
 
             // The same checks, one writer after the other.

@@ -63,6 +63,8 @@ protected:
         env.boxes = &boxes_;
         window_ = std::make_unique<CVREN_KESTO_CONFIGURATORDlg>(std::move(env));
         window_->OnInitDialog();
+        testsupport::waitUntil([this] { return !window_->relisting(); }, 10000);
+        QCoreApplication::processEvents();
     }
 
     std::string logText() const { return window_->messageLog()->toPlainText().toStdString(); }
@@ -129,7 +131,7 @@ TEST_F(MainWindowOnUsbTest, WritersPluggedInAndOutAreRelisted)
 
     // The first writer goes: it is noticed by its bus and address.
     ports_[0]->unplug();
-    ASSERT_TRUE(testsupport::waitUntil([&] { return window_->listedCount == 2; }, 5000)) << logText();
+    ASSERT_TRUE(testsupport::waitUntil([&] { return window_->session().listedCount == 2; }, 5000)) << logText();
     testsupport::waitUntil([] { return false; }, 100);
     EXPECT_EQ(list.GetRowCount(), 2);
     EXPECT_NE(logText().find("USB Device No.1 is removed."), std::string::npos) << logText();
