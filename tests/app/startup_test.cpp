@@ -2,8 +2,16 @@
 
 #include <gtest/gtest.h>
 
+#include <functional>
+#include <optional>
+
+#include <QDir>
+#include <QFileInfo>
 #include <QSettings>
 #include <QTemporaryDir>
+
+#include <sys/stat.h>
+#include <unistd.h>
 
 #include "app/PlatformVersion.h"
 #include "app/SingleInstance.h"
@@ -89,6 +97,135 @@ TEST(SingleInstance, SecondCopyIsRefusedAndTheFirstIsAskedForAttention)
 
     SingleInstance other(key + QStringLiteral(" other"));
     EXPECT_TRUE(other.acquire()) << "another caption is another program";
+
+    // The socket is in the session's runtime folder (the test main's own),
+    // not in the temporary folder that all users share.
+    EXPECT_EQ(QFileInfo(first.socketPath()).path(), QDir::cleanPath(qEnvironmentVariable("XDG_RUNTIME_DIR")));
+}
+
+// Sets (or, with no value, removes) an environment variable for the life of
+// the object, then puts back what was there.
+class ScopedEnv {
+public:
+    ScopedEnv(const char* name, const std::optional<QByteArray>& value)
+        : name_(name), wasSet_(qEnvironmentVariableIsSet(name)), old_(qgetenv(name))
+    {
+        if (value)
+            qputenv(name, *value);
+        else
+            qunsetenv(name);
+    }
+    ScopedEnv(const ScopedEnv&) = delete;
+    ScopedEnv& operator=(const ScopedEnv&) = delete;
+    ~ScopedEnv()
+    {
+        if (wasSet_)
+            qputenv(name_, old_);
+        else
+            qunsetenv(name_);
+    }
+
+private:
+    const char* name_;
+    bool wasSet_;
+    QByteArray old_;
+};
+
+// Two runtime folders stand for two user sessions (two users of one machine
+// each have their own): copies see each other only inside one folder.
+TEST(SingleInstance, CopiesSeeEachOtherOnlyWithinOneRuntimeFolder)
+{
+    QTemporaryDir sessionA, sessionB;
+    ASSERT_TRUE(sessionA.isValid() && sessionB.isValid());
+    const QString key = QStringLiteral("VREN Kesto Configurator  [V sessions-%1]").arg(QCoreApplication::applicationPid());
+
+    std::optional<ScopedEnv> env;
+    env.emplace("XDG_RUNTIME_DIR", QFile::encodeName(sessionA.path()));
+    SingleInstance firstA(key);
+    ASSERT_TRUE(firstA.acquire());
+    EXPECT_EQ(QFileInfo(firstA.socketPath()).path(), sessionA.path());
+    int requestsA = 0;
+    QObject::connect(&firstA, &SingleInstance::attentionRequested, [&] { ++requestsA; });
+
+    env.emplace("XDG_RUNTIME_DIR", QFile::encodeName(sessionB.path()));
+    SingleInstance firstB(key);
+    EXPECT_TRUE(firstB.acquire()) << "a copy in another session does not see the first";
+    EXPECT_EQ(QFileInfo(firstB.socketPath()).path(), sessionB.path());
+    int requestsB = 0;
+    QObject::connect(&firstB, &SingleInstance::attentionRequested, [&] { ++requestsB; });
+
+    SingleInstance secondB(key);
+    EXPECT_FALSE(secondB.acquire()) << "within one session the second copy is refused";
+    env.emplace("XDG_RUNTIME_DIR", QFile::encodeName(sessionA.path()));
+    SingleInstance secondA(key);
+    EXPECT_FALSE(secondA.acquire());
+
+    // Each first copy is asked for attention once, by its own session's copy.
+    EXPECT_TRUE(testsupport::waitUntil([&] { return requestsA == 1 && requestsB == 1; }));
+    testsupport::waitUntil([] { return false; }, 100);
+    EXPECT_EQ(requestsA, 1);
+    EXPECT_EQ(requestsB, 1);
+}
+
+// Without a usable runtime folder, or with one too deep for a socket address
+// (sun_path holds 108 bytes), the socket goes into "<temp>/vren-kesto-<uid>",
+// a folder only this user can enter; copies still find each other there.
+TEST(SingleInstance, UnusableRuntimeFolderFallsBackToAPrivatePerUserFolder)
+{
+    const QString uid = QString::number(::geteuid());
+    const struct {
+        const char* what;
+        // XDG_RUNTIME_DIR, made under the scratch folder; nullopt: unset
+        std::function<std::optional<QByteArray>(const QString& scratch)> runtime;
+        mode_t existingFallbackMode; // 0: the fallback folder is not there yet
+    } cases[] = {
+        {"not set", [](const QString&) -> std::optional<QByteArray> { return std::nullopt; }, 0},
+        {"relative", [](const QString&) -> std::optional<QByteArray> { return QByteArray("run/user"); }, 0},
+        {"missing", [](const QString& s) -> std::optional<QByteArray> { return QFile::encodeName(s + QStringLiteral("/gone")); }, 0},
+        {"others may write into it",
+            [](const QString& s) -> std::optional<QByteArray> {
+                const QString open = s + QStringLiteral("/open");
+                QDir().mkpath(open);
+                ::chmod(QFile::encodeName(open).constData(), 01777);
+                return QFile::encodeName(open);
+            },
+            0},
+        {"too deep for a socket address",
+            [](const QString& s) -> std::optional<QByteArray> {
+                const QString deep = s + QStringLiteral("/") + QString(90, u'd');
+                QDir().mkpath(deep);
+                ::chmod(QFile::encodeName(deep).constData(), 0700);
+                return QFile::encodeName(deep);
+            },
+            0},
+        {"fallback folder left open", [](const QString&) -> std::optional<QByteArray> { return std::nullopt; }, 0755},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        QTemporaryDir scratch, temp;
+        ASSERT_TRUE(scratch.isValid() && temp.isValid());
+        const QString fallback = temp.path() + QStringLiteral("/vren-kesto-") + uid;
+        if (c.existingFallbackMode) {
+            ASSERT_TRUE(QDir().mkdir(fallback));
+            ::chmod(QFile::encodeName(fallback).constData(), c.existingFallbackMode);
+        }
+        ScopedEnv tmpdir("TMPDIR", QFile::encodeName(temp.path()));
+        ScopedEnv xdg("XDG_RUNTIME_DIR", c.runtime(scratch.path()));
+
+        const QString key = QStringLiteral("VREN Kesto Configurator  [V fallback-%1]").arg(QCoreApplication::applicationPid());
+        SingleInstance first(key);
+        ASSERT_TRUE(first.acquire());
+        EXPECT_EQ(QFileInfo(first.socketPath()).path(), fallback);
+        EXPECT_LE(QFile::encodeName(first.socketPath()).size(), SingleInstance::kMaxSocketPathBytes);
+        struct stat st {};
+        ASSERT_EQ(::lstat(QFile::encodeName(fallback).constData(), &st), 0);
+        EXPECT_TRUE(S_ISDIR(st.st_mode));
+        EXPECT_EQ(st.st_mode & 0777, 0700u);
+        EXPECT_EQ(st.st_uid, ::geteuid());
+
+        SingleInstance second(key);
+        EXPECT_FALSE(second.acquire()) << "both copies take the same way";
+    }
 }
 
 TEST(WindowPlacement, DefaultsThenWhatWasSaved)

@@ -6,15 +6,14 @@
 #include <string>
 #include <vector>
 
-#include "sim_rig.h"
+#include "emulated_rig.h"
 
 using namespace std::chrono_literals;
-using simtest::Rig;
 using Bytes = EmulatedWriter::Bytes;
 
 namespace {
 
-std::string identificationAt(Rig& rig, int index)
+std::string identificationAt(EmulatedRig& rig, int index)
 {
     const Bytes reply = rig.exchange(index, {CMD_DEVICE_INFO});
     return std::string(reply.begin(), std::find(reply.begin(), reply.end(), 0));
@@ -24,7 +23,7 @@ std::string identificationAt(Rig& rig, int index)
 
 TEST(EmulatedTransport, WalkGivesIndexesInBusOrder)
 {
-    Rig rig;
+    EmulatedRig rig;
     auto a = rig.plugNew("SN-A");
     auto b = rig.plugNew("SN-B");
     auto c = rig.plugNew("SN-C");
@@ -48,7 +47,7 @@ TEST(EmulatedTransport, WalkGivesIndexesInBusOrder)
 
 TEST(EmulatedTransport, EleventhWriterIsNotOpenedAndReportedOnce)
 {
-    Rig rig;
+    EmulatedRig rig;
     std::vector<std::shared_ptr<EmulatedWriter>> writers;
     for (int i = 1; i <= 11; ++i)
         writers.push_back(rig.plugNew("SN-" + std::to_string(i)));
@@ -68,7 +67,7 @@ TEST(EmulatedTransport, EleventhWriterIsNotOpenedAndReportedOnce)
 
 TEST(EmulatedTransport, WriterUnpluggedBetweenListingAndOpeningEndsTheWalk)
 {
-    Rig rig;
+    EmulatedRig rig;
     rig.plugNew("SN-A");
     auto b = rig.plugNew("SN-B");
     rig.plugNew("SN-C");
@@ -84,7 +83,7 @@ TEST(EmulatedTransport, WriterUnpluggedBetweenListingAndOpeningEndsTheWalk)
 
 TEST(EmulatedTransport, TransfersFollowTheWriter)
 {
-    Rig rig(80ms);
+    EmulatedRig rig(0, 80ms);
     auto writer = rig.plugNew("SN-A");
     ASSERT_EQ(rig.reopen(), 1);
 
@@ -117,7 +116,7 @@ TEST(EmulatedTransport, TransfersFollowTheWriter)
 
 TEST(EmulatedTransport, EachOpeningStartsWithAnIdleWriter)
 {
-    Rig rig;
+    EmulatedRig rig;
     auto writer = rig.plugNew("SN-A");
     writer->setFile("config.ini", std::string(300, 'c'));
     ASSERT_EQ(rig.reopen(), 1);
@@ -132,7 +131,7 @@ TEST(EmulatedTransport, EachOpeningStartsWithAnIdleWriter)
 
 TEST(EmulatedTransport, WriterThatUnpluggedItselfLeavesTheBus)
 {
-    Rig rig;
+    EmulatedRig rig;
     auto a = rig.plugNew("SN-A");
     auto b = rig.plugNew("SN-B");
     WriterFaults faults;

@@ -10,10 +10,9 @@
 #include <thread>
 #include <vector>
 
-#include "sim_rig.h"
+#include "emulated_rig.h"
 
 using namespace std::chrono_literals;
-using simtest::Rig;
 using Bytes = EmulatedWriter::Bytes;
 using SteadyClock = std::chrono::steady_clock;
 
@@ -48,15 +47,15 @@ TEST(EmulatedWriterThreads, UnplugWakesAWaitingRead)
 {
     struct Case {
         const char* what;
-        std::function<void(Rig&, const std::shared_ptr<EmulatedWriter>&)> pull;
+        std::function<void(EmulatedRig&, const std::shared_ptr<EmulatedWriter>&)> pull;
     };
     const std::vector<Case> cases = {
-        {"unplugged from the bus", [](Rig& rig, const auto& w) { rig.bus.unplug(w); }},
-        {"unplugged by itself", [](Rig&, const auto& w) { w->unplug(); }},
+        {"unplugged from the bus", [](EmulatedRig& rig, const auto& w) { rig.bus.unplug(w); }},
+        {"unplugged by itself", [](EmulatedRig&, const auto& w) { w->unplug(); }},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.what);
-        Rig rig(5000ms); // a read that is not woken holds the test for seconds
+        EmulatedRig rig(0, 5000ms); // a read that is not woken holds the test for seconds
         auto writer = rig.plugNew("SN-A");
         WriterFaults faults;
         faults.noAnswer = true;
@@ -87,7 +86,7 @@ TEST(EmulatedWriterThreads, ReplyReleasedFromAnotherThreadWakesTheRead)
 
 TEST(EmulatedWriterThreads, TenWorkersWriteTheirWritersWhileTheBusChanges)
 {
-    Rig rig(2000ms);
+    EmulatedRig rig(0, 2000ms);
     std::vector<std::shared_ptr<EmulatedWriter>> writers;
     for (int i = 0; i < kMaxDevices; ++i) {
         writers.push_back(rig.plugNew("SN-" + std::to_string(i)));

@@ -2,7 +2,7 @@
 
 #include <gtest/gtest.h>
 
-#include "protocol_rig.h"
+#include "emulated_rig.h"
 #include "writer/ContactCheck.h"
 
 namespace {
@@ -24,8 +24,8 @@ TEST(ContactCheck, VersionTextDecidesTheKind)
         {"", ContactKind::Ok},
     };
     for (const auto& c : cases) {
-        ProtocolRig rig;
-        ASSERT_TRUE(rig.open());
+        EmulatedRig rig(1);
+        ASSERT_TRUE(rig.reopen());
         rig.writer().setFirmwareVersion(c.version);
         EXPECT_EQ(CheckContact(rig.protocol, 0), c.expected) << '"' << c.version << '"';
     }
@@ -33,10 +33,10 @@ TEST(ContactCheck, VersionTextDecidesTheKind)
 
 TEST(ContactCheck, WritersInDifferentModesGiveTheirTexts)
 {
-    ProtocolRig rig(3);
+    EmulatedRig rig(3);
     rig.writer(0).setContactMode(ContactMode::JtagDown);
     rig.writer(2).setContactMode(ContactMode::IspDown);
-    ASSERT_TRUE(rig.open());
+    ASSERT_TRUE(rig.reopen());
     const char* expected[] = {"Kesto Contact - JTAG", "VREN Kesto Contact-OK!", "Kesto Contact - ISP"};
     for (int dev = 0; dev < 3; ++dev)
         EXPECT_STREQ(contactStatusTextFor(CheckContact(rig.protocol, dev), false), expected[dev]);
@@ -44,14 +44,14 @@ TEST(ContactCheck, WritersInDifferentModesGiveTheirTexts)
 
 TEST(ContactCheck, SilentOrFailingWriterIsUnknown)
 {
-    ProtocolRig rig(2, std::chrono::milliseconds(30));
+    EmulatedRig rig(2, std::chrono::milliseconds(30));
     WriterFaults silent;
     silent.noAnswer = true;
     rig.writer(0).setFaults(silent);
     WriterFaults failing;
     failing.firmwareVersionError = 0x17;
     rig.writer(1).setFaults(failing);
-    ASSERT_TRUE(rig.open());
+    ASSERT_TRUE(rig.reopen());
 
     EXPECT_EQ(CheckContact(rig.protocol, 0), ContactKind::Unknown);
     EXPECT_EQ(CheckContact(rig.protocol, 1), ContactKind::Unknown);

@@ -7,7 +7,7 @@
 #include <string>
 #include <vector>
 
-#include "protocol_rig.h"
+#include "emulated_rig.h"
 
 using namespace std::chrono_literals;
 using Bytes = EmulatedWriter::Bytes;
@@ -26,7 +26,7 @@ Bytes one(std::uint8_t command) { return {command}; }
 
 class Protocol : public testing::Test {
 protected:
-    void SetUp() override { ASSERT_TRUE(rig.open()); }
+    void SetUp() override { ASSERT_TRUE(rig.reopen()); }
 
     EmulatedWriter& writer() { return rig.writer(0); }
     KestoProtocol& protocol() { return rig.protocol; }
@@ -39,7 +39,7 @@ protected:
         return n;
     }
 
-    ProtocolRig rig;
+    EmulatedRig rig{1};
 };
 
 // ------------------------------------------------------------ identification
@@ -193,7 +193,7 @@ TEST_F(Protocol, NameListStatusesTurnIntoResults)
         SCOPED_TRACE(c.what);
         writer().plugIn();
         rig.bus.plug(rig.writers[0]);
-        ASSERT_TRUE(rig.open());
+        ASSERT_TRUE(rig.reopen());
         WriterFaults faults;
         c.fault(faults);
         writer().setFaults(faults);
@@ -243,8 +243,8 @@ TEST_F(Protocol, ConfigReadFaults)
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.what);
-        ProtocolRig local;
-        ASSERT_TRUE(local.open());
+        EmulatedRig local(1);
+        ASSERT_TRUE(local.reopen());
         if (c.withFile)
             local.writer().setFile("config.ini", letters(200));
         WriterFaults faults;
@@ -310,8 +310,8 @@ TEST_F(Protocol, ConfigWriteFailuresSayWhereTheyHappened)
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.what);
-        ProtocolRig local;
-        ASSERT_TRUE(local.open());
+        EmulatedRig local(1);
+        ASSERT_TRUE(local.reopen());
         local.writer().setFile("config.ini", "old");
         WriterFaults faults;
         c.fault(faults);

@@ -5,7 +5,7 @@
 #include <atomic>
 #include <thread>
 
-#include "protocol_rig.h"
+#include "emulated_rig.h"
 
 using namespace std::chrono_literals;
 
@@ -18,8 +18,8 @@ std::string configFor(int dev)
 
 TEST(ProtocolThreads, TenWorkersWriteAndReadTheirOwnWriters)
 {
-    ProtocolRig rig(10);
-    ASSERT_TRUE(rig.open());
+    EmulatedRig rig(10);
+    ASSERT_TRUE(rig.reopen());
     ASSERT_EQ(rig.table.deviceCount, 10);
 
     std::array<OperationStatus, 10> writes{}, reads{};
@@ -52,7 +52,7 @@ TEST(ProtocolThreads, RelistingUnderRunningWorkersEndsTheirOperationsCleanly)
 {
     // The UI thread closes every entry while workers are mid-stream: their
     // next transfer fails, nothing is released under them, nothing hangs.
-    ProtocolRig rig(4, 200ms);
+    EmulatedRig rig(4, 200ms);
     for (int dev = 0; dev < 4; ++dev) {
         std::string text(5000, char('a' + dev));
         rig.writer(dev).setFile("config.ini", text);
@@ -60,7 +60,7 @@ TEST(ProtocolThreads, RelistingUnderRunningWorkersEndsTheirOperationsCleanly)
         slow.replyDelay = 1ms;
         rig.writer(dev).setFaults(slow);
     }
-    ASSERT_TRUE(rig.open());
+    ASSERT_TRUE(rig.reopen());
 
     std::atomic<int> started{0};
     std::array<OperationStatus, 4> results{};
