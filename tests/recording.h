@@ -8,6 +8,7 @@
 
 #include "core/MessageBoxes.h"
 #include "core/MessageLog.h"
+#include "operations/OperationReport.h"
 
 struct LogLine {
     Rgb color;
@@ -70,4 +71,77 @@ public:
 private:
     mutable std::mutex mutex_;
     std::vector<std::string> shown_;
+};
+
+// Records what an operation reports, from any thread, in the order it came.
+class RecordingReport : public OperationReport {
+public:
+    struct Event {
+        enum Kind { Status, Log, WriterDone, OperationDone } kind;
+        int dev = -1;
+        std::string text; // status text or log line
+        Rgb color = 0;
+        OperationStatus status = OperationStatus(0);
+        Operation operation = Operation::ConfigLoad;
+        ControlsBack controls;
+    };
+
+    void writerStatus(int dev, const std::string& text) override
+    {
+        add({Event::Status, dev, text, 0, OperationStatus(0), Operation::ConfigLoad, {}});
+    }
+    void logLine(Rgb color, const std::string& text) override
+    {
+        add({Event::Log, -1, text, color, OperationStatus(0), Operation::ConfigLoad, {}});
+    }
+    void writerDone(Operation operation, int dev, OperationStatus status) override
+    {
+        add({Event::WriterDone, dev, {}, 0, status, operation, {}});
+    }
+    void operationDone(Operation operation, const ControlsBack& controls) override
+    {
+        add({Event::OperationDone, -1, {}, 0, OperationStatus(0), operation, controls});
+    }
+
+    std::vector<Event> events() const
+    {
+        std::lock_guard lock(mutex_);
+        return events_;
+    }
+    // The log lines, in order.
+    std::vector<std::string> lines() const
+    {
+        std::vector<std::string> out;
+        for (const Event& e : events())
+            if (e.kind == Event::Log)
+                out.push_back(e.text);
+        return out;
+    }
+    // What writer `dev` was told, status texts in order.
+    std::vector<std::string> statusTexts(int dev) const
+    {
+        std::vector<std::string> out;
+        for (const Event& e : events())
+            if (e.kind == Event::Status && e.dev == dev)
+                out.push_back(e.text);
+        return out;
+    }
+    int count(Event::Kind kind) const
+    {
+        int n = 0;
+        for (const Event& e : events())
+            n += e.kind == kind;
+        return n;
+    }
+    bool finished() const { return count(Event::OperationDone) > 0; }
+
+private:
+    void add(Event e)
+    {
+        std::lock_guard lock(mutex_);
+        events_.push_back(std::move(e));
+    }
+
+    mutable std::mutex mutex_;
+    std::vector<Event> events_;
 };

@@ -77,8 +77,10 @@ bool OperationRunner::startOperation(Operation operation, const std::vector<int>
             WorkerContext context{dev, protocol, log, report, workerTransport_, identity, stop_};
             status = middle(context);
         }
+        // A worker told to stop may have been cut off anywhere: it never
+        // claims success (its finish says "Error!").
         if (status == OS_SUCCESS)
-            status = OS_EXIT_OK;
+            status = stop_ ? OperationStatus(0) : OS_EXIT_OK;
         FinishOperation(operation, dev, status, workerTransport_, report);
     };
     auto done = [operation, controls, &report, lastDone = std::move(lastDone)] {

@@ -121,9 +121,7 @@ void WriterSession::RelistWriters(int count, bool afterRemoval, std::function<vo
         unregisterAllListed();
         relistInProgress = 1;
     }
-    for (int i = 0; i < kMaxDevices; ++i)
-        usbTransport_.CloseDevice(i);
-    usbTransport_.OpenAllDevices();
+    reopenWriters();
     if (count < 0)
         count = deviceTable_.deviceCount;
     count = std::clamp(count, 0, kMaxDevices);
@@ -264,6 +262,13 @@ void WriterSession::actOnPendingDeviceChanges()
         deviceArrived(*arrival);
     else if (removed)
         relistAfterRemoval();
+}
+
+std::int32_t WriterSession::reopenWriters()
+{
+    for (int i = 0; i < kMaxDevices; ++i)
+        usbTransport_.CloseDevice(i);
+    return usbTransport_.OpenAllDevices();
 }
 
 bool WriterSession::startOperation(Operation operation, const std::vector<int>& devices, OperationMiddle middle,

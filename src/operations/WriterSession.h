@@ -88,7 +88,12 @@ public:
     // relisting for all of them. Does nothing while something still runs.
     void actOnPendingDeviceChanges();
 
-    // Starts a device operation on the listed device indexes. False, and
+    // Closes all ten entries and opens all writers, as every operation does
+    // first. What OpenAllDevices returned: nonzero on success.
+    std::int32_t reopenWriters();
+
+    // Starts a device operation on the listed device indexes (opened by
+    // reopenWriters just before). False, and
     // nothing started, while a relisting or another operation runs, or with
     // no index. When the last worker has finished, a device change that came
     // meanwhile is acted on.
