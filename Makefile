@@ -30,12 +30,15 @@ configure: deps
 build: configure
 	cmake --build $(BUILD) -j $(JOBS)
 
-# The real program on emulated writers: no hardware needed.
-demo: build
-	@if [ -x $(BUILD)/VREN_Kesto_Demo ]; then $(BUILD)/VREN_Kesto_Demo; else $(BUILD)/VREN_Kesto_Configurator; fi
+# The real program on emulated writers: no hardware needed. Only the
+# programs are built, not the tests.
+demo: configure
+	cmake --build $(BUILD) -j $(JOBS) --target VREN_Kesto_Demo
+	$(BUILD)/VREN_Kesto_Demo
 
 # The real program on the writers plugged into this machine.
-run: build
+run: configure
+	cmake --build $(BUILD) -j $(JOBS) --target VREN_Kesto_Configurator
 	$(BUILD)/VREN_Kesto_Configurator
 
 test: build
