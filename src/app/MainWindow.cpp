@@ -31,6 +31,7 @@
 #include "transport/UdevDeviceNotifier.h"
 #include "transport/WinUsbTransport.h"
 #include "update/CAboutDlg.h"
+#include "update/UpdateBoxes.h"
 #include "writer/ContactCheck.h"
 
 namespace {
@@ -317,7 +318,25 @@ void CVREN_KESTO_CONFIGURATORDlg::onOperationDone(Operation operation, const Con
 
 void CVREN_KESTO_CONFIGURATORDlg::showAbout()
 {
-    CAboutDlg about(this);
+    UpgradeCheckEnvironment update;
+    update.programFolder = programDirectory_;
+    update.settingsFilePath = settingsFilePath_;
+    // Boxes given to the window (tests, the demo bench) hear the update
+    // check's texts too; otherwise it shows its own, with their captions.
+    std::unique_ptr<UpdateBoxes> boxes;
+    if (environment_.boxes)
+        boxes = std::make_unique<ForwardingUpdateBoxes>(*environment_.boxes);
+    else
+        boxes = std::make_unique<QtUpdateBoxes>(this, caption());
+    update.boxes = boxes.get();
+    update.writeProfile = [this](const char* key, int value) {
+        QSettings& settings = profile();
+        settings.beginGroup(QString::fromLatin1(kProfileGroup));
+        settings.setValue(QString::fromLatin1(key), value);
+        settings.endGroup();
+    };
+    // After the hand-over to the updater the window closes as cancelled.
+    CAboutDlg about(this, std::move(update), [this] { reject(); });
     about.exec();
 }
 
