@@ -20,7 +20,9 @@
 #include <QThread>
 #include <QTimer>
 
+#ifdef Q_OS_LINUX
 #include <unistd.h>
+#endif
 
 #include "UpdaterJob.h"
 #include "UpdaterWindow.h"
@@ -30,10 +32,15 @@ namespace {
 
 QString processExecutable(const QString& pid)
 {
+#ifdef Q_OS_LINUX
     char buffer[4096];
     const QByteArray link = QFile::encodeName(QStringLiteral("/proc/%1/exe").arg(pid));
     const ssize_t n = ::readlink(link.constData(), buffer, sizeof buffer - 1);
     return n > 0 ? QFile::decodeName(QByteArray(buffer, int(n))) : QString();
+#else
+    Q_UNUSED(pid);
+    return {}; // elsewhere the old copy is not looked for
+#endif
 }
 
 // The configurator lets one copy run at a time: a new one started while the

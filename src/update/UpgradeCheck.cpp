@@ -1,6 +1,5 @@
 #include "update/UpgradeCheck.h"
 
-#include <QDir>
 #include <QFile>
 #include <QFileInfo>
 #include <QProcess>
