@@ -5,14 +5,17 @@
 pkg_check_modules(UMOCKDEV REQUIRED IMPORTED_TARGET umockdev-1.0)
 find_program(UMOCKDEV_WRAPPER umockdev-wrapper REQUIRED)
 
-# Aborted tests leave testbed folders behind: keep them in the build tree.
-set(UMOCKDEV_TEST_TMPDIR ${CMAKE_BINARY_DIR}/umockdev-tmp)
-file(MAKE_DIRECTORY ${UMOCKDEV_TEST_TMPDIR})
+# The testbed's folder holds unix sockets (at most 108 bytes a path), so it
+# cannot be in the build tree: tests/usb/umockdev_writers.cpp, which every
+# program here links, gives each run a short private folder under /tmp and
+# removes it when the program ends, also when it dies.
 
-# tests/<dir>/*_umockdev.cpp (with the folder's other .cpp files as support)
-# become the program `name`, labelled `label`.
+# tests/<dir>/*_umockdev.cpp (with the folder's other .cpp files and the
+# emulated writers as support) become the program `name`, labelled `label`.
 function(kesto_umockdev_tests name dir label)
   file(GLOB sources CONFIGURE_DEPENDS ${CMAKE_SOURCE_DIR}/tests/${dir}/*.cpp)
+  list(APPEND sources ${CMAKE_SOURCE_DIR}/tests/usb/umockdev_writers.cpp)
+  list(REMOVE_DUPLICATES sources)
   add_executable(${name} ${sources})
   target_link_libraries(${name} PRIVATE kesto_test_main PkgConfig::UMOCKDEV)
   add_test(NAME ${name} COMMAND ${UMOCKDEV_WRAPPER} $<TARGET_FILE:${name}>)
@@ -20,7 +23,7 @@ function(kesto_umockdev_tests name dir label)
   set_tests_properties(${name} PROPERTIES
     LABELS ${label}
     TIMEOUT 300
-    ENVIRONMENT "TMPDIR=${UMOCKDEV_TEST_TMPDIR};QT_QPA_PLATFORM=offscreen;ASAN_OPTIONS=verify_asan_link_order=0;LSAN_OPTIONS=suppressions=${CMAKE_SOURCE_DIR}/tests/usb/libusb0.supp")
+    ENVIRONMENT "QT_QPA_PLATFORM=offscreen;ASAN_OPTIONS=verify_asan_link_order=0;LSAN_OPTIONS=suppressions=${CMAKE_SOURCE_DIR}/tests/usb/libusb0.supp")
 endfunction()
 
 kesto_umockdev_tests(udev_notifier_tests udev udev)

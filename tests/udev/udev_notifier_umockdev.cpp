@@ -28,11 +28,14 @@
 #include "test_support.h"
 #include "transport/TransportBackend.h"
 #include "transport/UdevDeviceNotifier.h"
+#include "usb/umockdev_writers.h"
 
 using namespace std::chrono_literals;
 
 namespace {
 
+// The testbed's folder lies in the program's short private folder
+// (testbedTmpDir(), from tests/usb/umockdev_writers.cpp), not in the build tree.
 class Testbed : public testing::Test {
 protected:
     Testbed()
@@ -45,6 +48,11 @@ protected:
     {
         // Asked only after the testbed exists: the answer is cached.
         ASSERT_TRUE(umockdev_in_mock_environment()) << "run this program under umockdev-wrapper";
+        gchar* root = umockdev_testbed_get_root_dir(testbed_);
+        const std::string rootDir = root;
+        g_free(root);
+        ASSERT_FALSE(testbedTmpDir().empty());
+        ASSERT_EQ(rootDir.rfind(testbedTmpDir() + "/", 0), 0u) << rootDir;
     }
 
     // A USB device at bus 1, address `address`; adding it emits "add".
@@ -256,16 +264,17 @@ TEST_F(UdevMainWindowTest, WriterPluggedInAndOutReachesTheWindowOtherProductsDoN
     env.makeNotifier = [] { return std::make_unique<UdevDeviceNotifier>(); };
     window = std::make_unique<CVREN_KESTO_CONFIGURATORDlg>(std::move(env));
     window->OnInitDialog();
+    ASSERT_TRUE(testsupport::waitUntil([&] { return !window->relisting(); }, 3000));
     ContactList& list = *window->contactList();
     ASSERT_EQ(list.GetRowCount(), 1);
-    ASSERT_EQ(window->listedCount, 1);
-    ASSERT_NE(window->notificationList.at(0).notificationHandle, nullptr) << lines().join('\n').toStdString();
+    ASSERT_EQ(window->session().listedCount, 1);
+    ASSERT_NE(window->session().notificationList.at(0).notificationHandle, nullptr) << lines().join('\n').toStdString();
 
     // Arrival.
     plug(3, ContactMode::JtagDown);
     ASSERT_TRUE(testsupport::waitUntil([&] { return list.GetRowCount() == 2; }, 3000));
     EXPECT_EQ(list.StatusText(1), "Kesto Contact - JTAG");
-    EXPECT_EQ(window->listedCount, 2);
+    EXPECT_EQ(window->session().listedCount, 2);
     const QStringList afterArrival = lines();
     EXPECT_TRUE(afterArrival.contains(QStringLiteral("USB Device Connected!")));
     EXPECT_TRUE(afterArrival.contains(QStringLiteral("udev action = add")));
@@ -283,7 +292,7 @@ TEST_F(UdevMainWindowTest, WriterPluggedInAndOutReachesTheWindowOtherProductsDoN
     writers[2]->unplug();
     writers.erase(2);
     removeUsbDevice(first);
-    ASSERT_TRUE(testsupport::waitUntil([&] { return window->listedCount == 1; }, 3000));
+    ASSERT_TRUE(testsupport::waitUntil([&] { return window->session().listedCount == 1; }, 3000));
     testsupport::waitUntil([] { return false; }, 100);
     EXPECT_EQ(list.GetRowCount(), 1);
     EXPECT_EQ(list.StatusText(0), "Kesto Contact - JTAG");

@@ -1,15 +1,119 @@
 #include "umockdev_writers.h"
 
+#include <fcntl.h>
+#include <ftw.h>
 #include <sys/ioctl.h>
+#include <sys/socket.h>
+#include <sys/un.h>
+#include <unistd.h>
 #include <linux/usbdevice_fs.h>
 
 #include <cerrno>
 #include <chrono>
+#include <csignal>
 #include <cstddef>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <stdexcept>
+
+// ---------------------------------------------------------------- the testbed's folder
+
+namespace {
+
+int removeEntry(const char* path, const struct stat*, int, struct FTW*)
+{
+    // Depth first: a folder comes after its contents.
+    std::remove(path);
+    return 0;
+}
+
+void removeTree(const char* path)
+{
+    nftw(path, removeEntry, 16, FTW_DEPTH | FTW_PHYS);
+}
+
+// A process that removes `path` once the program has ended, however it ended:
+// it waits for the end of a pipe whose write end only the program holds (not
+// across exec, so programs it starts do not keep the folder). Called before
+// main(), while there is one thread.
+void startWatcher(const char* path)
+{
+    int fds[2];
+    if (pipe2(fds, O_CLOEXEC) != 0)
+        return;
+    const pid_t pid = fork();
+    if (pid != 0) {
+        close(fds[0]);
+        if (pid < 0)
+            close(fds[1]);
+        return;
+    }
+    // Out of the program's process group, so that a Ctrl-C or a kill of the
+    // group ends the program but not the watcher; holding none of its files,
+    // so that nobody waits for output from it.
+    setpgid(0, 0);
+    std::signal(SIGINT, SIG_IGN);
+    std::signal(SIGHUP, SIG_IGN);
+    const int null = open("/dev/null", O_RDWR);
+    for (int fd = 0; fd < 3; ++fd)
+        dup2(null, fd);
+    if (fds[0] != 3)
+        dup2(fds[0], 3);
+    if (close_range(4, ~0U, 0) != 0)
+        for (int fd = 4; fd < 1024; ++fd)
+            close(fd);
+    for (;;) {
+        char byte;
+        const ssize_t n = read(3, &byte, 1);
+        if (n == 0 || (n < 0 && errno != EINTR))
+            break;
+    }
+    removeTree(path);
+    _exit(0);
+}
+
+class PrivateTmpDir {
+public:
+    PrivateTmpDir()
+    {
+        char path[] = "/tmp/kesto-umd-XXXXXX";
+        if (!mkdtemp(path)) {
+            std::fprintf(stderr, "cannot make a folder for the umockdev testbed: %s\n", std::strerror(errno));
+            return;
+        }
+        path_ = path;
+        startWatcher(path);
+        setenv("TMPDIR", path, 1);
+    }
+
+    ~PrivateTmpDir()
+    {
+        if (!path_.empty())
+            removeTree(path_.c_str());
+    }
+
+    PrivateTmpDir(const PrivateTmpDir&) = delete;
+    PrivateTmpDir& operator=(const PrivateTmpDir&) = delete;
+
+    const std::string& path() const { return path_; }
+
+private:
+    std::string path_;
+};
+
+// Before main(), hence before anything asks GLib for the temporary folder.
+[[maybe_unused]] const std::string& madeBeforeMain = testbedTmpDir();
+
+} // namespace
+
+const std::string& testbedTmpDir()
+{
+    static const PrivateTmpDir dir;
+    return dir.path();
+}
+
+// ---------------------------------------------------------------- emulated writers
 
 namespace {
 
@@ -46,6 +150,13 @@ UmockdevWriterPort::UmockdevWriterPort(UMockdevTestbed* testbed, UsbPortSetup se
     std::snprintf(path, sizeof path, "/devices/pci0000:00/0000:00:14.0/usb%d/%d-%d", setup_.bus, setup_.bus,
         setup_.address);
     sysPath_ = std::string("/sys") + path;
+
+    // The device node's ioctl socket lies in the testbed's folder.
+    gchar* root = umockdev_testbed_get_root_dir(testbed_);
+    const std::string socketPath = std::string(root) + "/ioctl" + devNode_;
+    g_free(root);
+    if (socketPath.size() >= sizeof(sockaddr_un::sun_path))
+        throw std::runtime_error("the testbed's folder is too deep for a unix socket: " + socketPath);
 
     // The handler must be in place before the device appears.
     handler_ = umockdev_ioctl_base_new();

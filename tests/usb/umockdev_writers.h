@@ -23,6 +23,20 @@
 
 #include "EmulatedWriter.h"
 
+// The testbed's folder holds unix sockets (its own ioctl socket, and one per
+// device node with an ioctl handler), whose paths may not exceed 108 bytes:
+// it cannot live in a build tree at a long path. A program that links
+// umockdev_writers.cpp therefore keeps its testbeds in a short private
+// folder, /tmp/kesto-umd-XXXXXX: made before main() and TMPDIR pointed at it
+// (umockdev_testbed_new() makes its folder under g_get_tmp_dir(), which reads
+// TMPDIR once, at its first use). The folder goes, with everything in it,
+// when the program ends: removed on exit, and by a watcher process when the
+// program dies any other way (a crash, a kill on a time-out). Programs it
+// starts inherit TMPDIR.
+//
+// The private folder; empty if it could not be made (TMPDIR is then kept).
+const std::string& testbedTmpDir();
+
 struct UsbPortSetup {
     int bus = 1;
     int address = 2;

@@ -4,7 +4,9 @@
 //   umockdev-wrapper build/kesto_usb_writers 3 -- build/VREN_Kesto_Configurator
 //
 // Plugs in N writers (default 2) on bus 1, starts the program, waits for it
-// to end and returns its exit code.
+// to end and returns its exit code. The testbed lives in a private folder
+// /tmp/kesto-umd-XXXXXX (see testbedTmpDir()), which the program also gets as
+// TMPDIR and which goes when this program ends.
 #include <QCoreApplication>
 #include <QProcess>
 
@@ -29,6 +31,7 @@ int main(int argc, char** argv)
         return 2;
     }
 
+    // Under testbedTmpDir(), made before main(): TMPDIR already points there.
     UMockdevTestbed* testbed = umockdev_testbed_new();
     if (!umockdev_in_mock_environment()) {
         std::fprintf(stderr, "run this under umockdev-wrapper\n");
