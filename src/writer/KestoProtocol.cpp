@@ -117,27 +117,36 @@ OperationStatus KestoProtocol::fsInitialAwaitReply(int dev, const std::function<
     return OS_SUCCESS;
 }
 
-OperationStatus KestoProtocol::Kesto_FileNameLoad(int dev, FileNameList& out)
+OperationStatus KestoProtocol::Kesto_FileNameLoad(int dev, FileNameList& out, StreamStep* failedStep)
 {
+    StreamStep step = StreamStep::Request;
+    auto fail = [&](OperationStatus status) {
+        if (failedStep)
+            *failedStep = step;
+        return status;
+    };
+    if (failedStep)
+        *failedStep = StreamStep::None;
     out.count = 0;
     out.droppedNames = 0;
     out.truncatedNames = 0;
     if (!validDevice(dev))
-        return OS_WRITE_USB_ERROR;
+        return fail(OS_WRITE_USB_ERROR);
     if (const OperationStatus s = exchangeCommand(dev, CMD_FILE_NAME_LIST); s != OS_SUCCESS)
-        return s;
+        return fail(s);
 
     StatusReply reply = lastReply(dev);
     if (statusIs(reply, RS_END))
         return OS_SUCCESS;
     if (!statusIs(reply, RS_MORE))
-        return OS_COMM_ERROR;
+        return fail(OS_COMM_ERROR);
 
+    step = StreamStep::Stream;
     const ExchangeBuffers& b = buffers_[std::size_t(dev)];
     for (;;) {
         // RS_MORE announces the next name's length in the value field.
         if (!reply.hasValue || reply.value > kMaxAnnouncedNameBytes)
-            return OS_COMM_ERROR;
+            return fail(OS_COMM_ERROR);
         const std::uint32_t length = reply.value;
         const bool stored = out.count < kMaxFileNames;
         char* slot = stored ? out.names[std::size_t(out.count)].data() : nullptr;
@@ -145,7 +154,7 @@ OperationStatus KestoProtocol::Kesto_FileNameLoad(int dev, FileNameList& out)
         std::uint32_t received = 0;
         while (received < length) {
             if (const OperationStatus s = exchangeCommand(dev, CMD_NEXT); s != OS_SUCCESS)
-                return s;
+                return fail(s);
             // A packet never carries the name past its announced length, and
             // the slot never past its 259 bytes.
             const std::uint32_t take = std::min<std::uint32_t>(std::uint32_t(b.replyLength), length - received);
@@ -167,42 +176,51 @@ OperationStatus KestoProtocol::Kesto_FileNameLoad(int dev, FileNameList& out)
         }
 
         if (const OperationStatus s = exchangeCommand(dev, CMD_NEXT); s != OS_SUCCESS)
-            return s;
+            return fail(s);
         reply = lastReply(dev);
         if (statusIs(reply, RS_END))
             return OS_SUCCESS;
         if (!statusIs(reply, RS_MORE))
-            return OS_COMM_ERROR;
+            return fail(OS_COMM_ERROR);
     }
 }
 
-OperationStatus KestoProtocol::Kesto_ConfigRead(int dev, std::string& text)
+OperationStatus KestoProtocol::Kesto_ConfigRead(int dev, std::string& text, StreamStep* failedStep)
 {
+    StreamStep step = StreamStep::Request;
+    auto fail = [&](OperationStatus status) {
+        if (failedStep)
+            *failedStep = step;
+        return status;
+    };
+    if (failedStep)
+        *failedStep = StreamStep::None;
     text.clear();
     if (!validDevice(dev))
-        return OS_WRITE_USB_ERROR;
+        return fail(OS_WRITE_USB_ERROR);
     if (const OperationStatus s = exchangeCommand(dev, CMD_CONFIG_READ); s != OS_SUCCESS)
-        return s;
+        return fail(s);
 
     const StatusReply reply = lastReply(dev);
     if (!reply.hasValue || reply.status == RS_ERROR || reply.status == RS_FAILED)
-        return OS_COMM_ERROR;
+        return fail(OS_COMM_ERROR);
     const std::uint32_t length = reply.value;
     if (length == 0)
-        return OS_CONFIG_WRONG;
+        return fail(OS_CONFIG_WRONG);
     if (length > kMaxConfigTextBytes) {
         log_.LogColored(kLogErrorColor,
             "\t +  Dev%02d: <configuration> is too long (%u bytes announced)!\r\n", dev + 1, length);
-        return OS_CONFIG_WRONG;
+        return fail(OS_CONFIG_WRONG);
     }
 
+    step = StreamStep::Stream;
     text.reserve(length);
     const ExchangeBuffers& b = buffers_[std::size_t(dev)];
     while (text.size() < length) {
         if (const OperationStatus s = exchangeCommand(dev, CMD_NEXT); s != OS_SUCCESS)
-            return s;
+            return fail(s);
         if (b.replyLength >= 2 && b.reply[0] == CMD_CONFIG_READ && b.reply[1] == RS_FAILED)
-            return OS_COMM_ERROR;
+            return fail(OS_COMM_ERROR);
         const std::size_t take = std::min<std::size_t>(std::size_t(b.replyLength), length - text.size());
         text.append(reinterpret_cast<const char*>(b.reply.data()), take);
     }

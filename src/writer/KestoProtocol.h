@@ -26,6 +26,9 @@ struct ExchangeBuffers {
 
 // Where a configuration write stopped.
 enum class ConfigWriteStep { None, Request, Line, End };
+// Where a name list or a configuration read stopped: at the status that
+// answers the request itself, or later in the stream.
+enum class StreamStep { None, Request, Stream };
 
 class KestoProtocol {
 public:
@@ -48,12 +51,12 @@ public:
     OperationStatus fsInitialAwaitReply(int dev, const std::function<bool()>& keepWaiting);
 
     // CMD_FILE_NAME_LIST: the names in the order the writer sends them.
-    OperationStatus Kesto_FileNameLoad(int dev, FileNameList& out);
+    OperationStatus Kesto_FileNameLoad(int dev, FileNameList& out, StreamStep* failedStep = nullptr);
 
     // CMD_CONFIG_READ: the configuration text, exactly the announced length.
     // OS_CONFIG_WRONG when the writer announces 0 bytes, or more than any
     // configuration text can hold (logged; nothing large is allocated).
-    OperationStatus Kesto_ConfigRead(int dev, std::string& text);
+    OperationStatus Kesto_ConfigRead(int dev, std::string& text, StreamStep* failedStep = nullptr);
 
     // CMD_CONFIG_WRITE, one line packet per line, then CMD_END. Lines longer
     // than a configuration line can be are refused before anything is sent.

@@ -1,0 +1,131 @@
+#include "operations/ConfigOperations.h"
+
+#include <cstring>
+
+#include "config/ConfigParser.h"
+#include "core/MessageLog.h"
+
+OperationStatus Kesto_FileNameLoad(KestoProtocol& protocol, MessageLog& log, int dev, FileNameList& out)
+{
+    StreamStep step = StreamStep::None;
+    const OperationStatus status = protocol.Kesto_FileNameLoad(dev, out, &step);
+    // The status that answers the request says why the list failed; later
+    // statuses fail without a line.
+    if (status == OS_COMM_ERROR && step == StreamStep::Request) {
+        const kesto::StatusReply reply = protocol.lastReply(dev);
+        if (reply.hasStatus && reply.status == RS_ERROR)
+            log.LogColored(kLogErrorColor, "\t +  Dev%02d: Kesto_FileSystemMount Error!\r\n", dev + 1);
+        else if (reply.hasStatus && reply.status == RS_FAILED)
+            log.LogText("\t +  Dev%02d: Kesto_FileNameLoad Error!\r\n", dev + 1);
+    }
+    // Names beyond what the list holds are read off the wire but not kept;
+    // the user should know the page does not show every stored file.
+    if (out.droppedNames > 0)
+        log.LogColored(kLogErrorColor,
+            "\t +  Dev%02d: %d file names beyond the first %d are not listed!\r\n", dev + 1, out.droppedNames,
+            kesto::kMaxFileNames);
+    if (out.truncatedNames > 0)
+        log.LogColored(kLogErrorColor,
+            "\t +  Dev%02d: %d file names longer than %d bytes are cut!\r\n", dev + 1, out.truncatedNames,
+            int(kesto::kMaxFileNameBytes));
+    return status;
+}
+
+OperationStatus Kesto_ConfigLoad(KestoProtocol& protocol, MessageLog& log, int dev, ConfigText& configText,
+                                 TargetSettings& settings, std::vector<TargetFileEntry>& targetEntries)
+{
+    std::string text;
+    StreamStep step = StreamStep::None;
+    const OperationStatus status = protocol.Kesto_ConfigRead(dev, text, &step);
+    if (status == OS_COMM_ERROR && step == StreamStep::Request) {
+        const kesto::StatusReply reply = protocol.lastReply(dev);
+        if (reply.hasStatus && reply.status == RS_ERROR)
+            log.LogColored(kLogErrorColor, "\t +  Dev%02d: Kesto_FileSystemMount Error!\r\n", dev + 1);
+        else if (reply.hasStatus && reply.status == RS_FAILED)
+            log.LogText("\t +  Dev%02d: <configuration> File Open Error!\r\n", dev + 1);
+        return status;
+    }
+    if (status == OS_CONFIG_WRONG && step == StreamStep::Request && protocol.lastReply(dev).value == 0) {
+        log.LogText("\t +  Dev%02d: <configuration> is wrong!\r\n", dev + 1);
+        return status;
+    }
+    if (status != OS_SUCCESS)
+        return status;
+    return ParseConfigText(text, dev, log, configText, settings, targetEntries);
+}
+
+OperationStatus Kesto_ConfigSave(KestoProtocol& protocol, MessageLog& log, int dev,
+                                 const std::vector<std::string>& lines)
+{
+    ConfigWriteStep step = ConfigWriteStep::None;
+    const OperationStatus status = protocol.Kesto_ConfigWrite(dev, lines, &step);
+    // A writer that answered with a status other than OK says where.
+    if (status == OS_COMM_ERROR) {
+        switch (step) {
+        case ConfigWriteStep::Request:
+            log.LogColored(kLogErrorColor, "\t +  Dev%02d: Kesto_ConfigSave Error(0x%x)!\r\n", dev + 1,
+                           unsigned(protocol.lastReply(dev).status));
+            break;
+        case ConfigWriteStep::Line:
+            log.LogColored(kLogErrorColor, "\t +  Dev%02d: <configuration> File Write Error!\r\n", dev + 1);
+            break;
+        case ConfigWriteStep::End:
+            log.LogColored(kLogErrorColor, "\t +  Dev%02d: <configuration> File Write End Error!\r\n", dev + 1);
+            break;
+        case ConfigWriteStep::None:
+            break;
+        }
+    }
+    return status;
+}
+
+bool isConfigFileName(const std::string& name)
+{
+    static constexpr char kConfig[] = "config.ini";
+    return name.size() >= sizeof kConfig - 1 && std::memcmp(name.data(), kConfig, sizeof kConfig - 1) == 0;
+}
+
+OperationMiddle ConfigLoadMiddle(ConfigLoadJob job, std::function<void(ConfigLoadResult)> deliver)
+{
+    return [job = std::move(job), deliver = std::move(deliver)](WorkerContext& c) -> OperationStatus {
+        auto names = std::make_unique<FileNameList>();
+        if (const OperationStatus s = Kesto_FileNameLoad(c.protocol, c.log, c.dev, *names); s != OS_SUCCESS)
+            return s;
+        ConfigLoadResult result;
+        for (int i = 0; i < names->count; ++i)
+            result.names.push_back(names->name(i));
+
+        bool listed = false;
+        for (const std::string& name : result.names) {
+            if (!isConfigFileName(name))
+                continue;
+            listed = true;
+            result.configText = job.configText;
+            result.settings = job.settings;
+            const OperationStatus s = Kesto_ConfigLoad(c.protocol, c.log, c.dev, result.configText, result.settings,
+                                                       result.targetEntries);
+            if (s == OS_SUCCESS)
+                result.loaded = true;
+            else if (s != OS_CONFIG_WRONG)
+                return s;
+            break;
+        }
+        if (!result.loaded) {
+            result.configText = ConfigText{};
+            result.settings = job.settings;
+            result.targetEntries.clear();
+        }
+        if (!listed)
+            c.log.LogText("<configuration> file does not exist!\r\n");
+        if (deliver)
+            deliver(std::move(result));
+        return OS_SUCCESS;
+    };
+}
+
+OperationMiddle ConfigSaveMiddle(std::shared_ptr<const ConfigSaveJob> job)
+{
+    return [job = std::move(job)](WorkerContext& c) -> OperationStatus {
+        return Kesto_ConfigSave(c.protocol, c.log, c.dev, job->lines);
+    };
+}

@@ -1,0 +1,60 @@
+#pragma once
+// Config Load and Config Save on the writers: the protocol operations with
+// their log lines, and the middles of the two workers.
+
+#include <functional>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "config/ConfigText.h"
+#include "config/TargetSettings.h"
+#include "operations/OperationRunner.h"
+
+// The name list with its log lines. `out` holds the names as received.
+OperationStatus Kesto_FileNameLoad(KestoProtocol& protocol, MessageLog& log, int dev, FileNameList& out);
+
+// Reads the configuration text and parses it into `configText`, `settings`
+// and `targetEntries` (which keep what they held where the text says
+// nothing). OS_CONFIG_WRONG for an empty or malformed text.
+OperationStatus Kesto_ConfigLoad(KestoProtocol& protocol, MessageLog& log, int dev, ConfigText& configText,
+                                 TargetSettings& settings, std::vector<TargetFileEntry>& targetEntries);
+
+// Sends the lines (each as a line packet) between CMD_CONFIG_WRITE and CMD_END.
+OperationStatus Kesto_ConfigSave(KestoProtocol& protocol, MessageLog& log, int dev,
+                                 const std::vector<std::string>& lines);
+
+// True for the name the writer keeps its configuration under: the first ten
+// characters are "config.ini" (so a backup "config.ini.bak" counts too).
+bool isConfigFileName(const std::string& name);
+
+// What a Config Load hands back to the page, which fills itself from it.
+struct ConfigLoadResult {
+    std::vector<std::string> names; // stored names, in the writer's order (bytes as sent)
+    bool loaded = false;            // a configuration was read and taken
+    // Only when loaded: what the configuration said.
+    ConfigText configText;
+    TargetSettings settings;
+    std::vector<TargetFileEntry> targetEntries;
+};
+
+// What the Config Load worker starts from, copied from the page: the parse
+// keeps the page's values where the text says nothing.
+struct ConfigLoadJob {
+    ConfigText configText;
+    TargetSettings settings;
+};
+
+// The Config Load worker's steps (writer 1 only): the name list, the
+// configuration file, its text. `deliver` gets the result on the worker's
+// thread, before the finish; it does not run when the load fails.
+OperationMiddle ConfigLoadMiddle(ConfigLoadJob job, std::function<void(ConfigLoadResult)> deliver);
+
+// What every Config Save worker sends: built once, before the first worker
+// starts, and never changed while any of them sends it.
+struct ConfigSaveJob {
+    std::vector<std::string> lines; // without their CR LF
+};
+
+// The Config Save worker's step: the job's lines to the worker's writer.
+OperationMiddle ConfigSaveMiddle(std::shared_ptr<const ConfigSaveJob> job);
