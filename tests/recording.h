@@ -65,6 +65,11 @@ public:
         std::lock_guard lock(mutex_);
         return shown_;
     }
+    void clear()
+    {
+        std::lock_guard lock(mutex_);
+        shown_.clear();
+    }
 
     bool answerYes = true;
 

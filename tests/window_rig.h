@@ -6,6 +6,7 @@
 #include <gtest/gtest.h>
 
 #include <QCoreApplication>
+#include <QFile>
 #include <QSettings>
 #include <QStringList>
 #include <QTemporaryDir>
@@ -71,6 +72,10 @@ protected:
             env.profile = &profile;
         if (!env.boxes)
             env.boxes = &boxes;
+        // The program folder, where the settings file is looked for, is the
+        // rig's own.
+        if (env.executablePath.isEmpty())
+            env.executablePath = dir.filePath(QStringLiteral("VREN_Kesto_Configurator"));
         window = std::make_unique<CVREN_KESTO_CONFIGURATORDlg>(std::move(env));
         window->OnInitDialog();
         if (show)
@@ -79,6 +84,14 @@ protected:
         return *window;
     }
     CVREN_KESTO_CONFIGURATORDlg& start() { return start(environment()); }
+
+    // Writes the settings file the next start() reads.
+    void writeSettingsFile(const QByteArray& contents)
+    {
+        QFile file(dir.filePath(QStringLiteral("Config-VREN_Kesto_Configurator.ini")));
+        ASSERT_TRUE(file.open(QIODevice::WriteOnly | QIODevice::Truncate));
+        file.write(contents);
+    }
 
     // Waits until no relisting or operation runs and what they posted has
     // arrived.

@@ -25,6 +25,7 @@
 #include "app/QtMessageBoxes.h"
 #include "app/TabImages.h"
 #include "app/WindowPlacement.h"
+#include "config/SettingsFile.h"
 #include "pages/CTab_ConfigSave.h"
 #include "pages/CTab_KestoFormat.h"
 #include "transport/LibUsbTransport.h"
@@ -228,7 +229,8 @@ void CVREN_KESTO_CONFIGURATORDlg::OnInitDialog()
                 "USB device notifications are not available: writers plugged in or out are not noticed.\r\n");
     });
 
-    // 15. The settings file comes with the configuration page.
+    // 15. The first chip, speed and buzzer from the settings file.
+    configPage_->LoadPreviousSettings(SettingsFile::load(settingsFilePath_.toStdString()));
 
     // 16. Focus on "Config Load".
     configPage_->configLoadButton()->setFocus(Qt::OtherFocusReason);

@@ -1,6 +1,8 @@
 #include "pages/CTab_ConfigSave.h"
 
 #include <QByteArray>
+#include <QMetaObject>
+#include <QPointer>
 #include <QComboBox>
 #include <QGroupBox>
 #include <QKeyEvent>
@@ -15,10 +17,13 @@
 
 #include "app/CodePage.h"
 #include "app/DialogUnits.h"
+#include "app/ContactList.h"
 #include "app/MainWindow.h"
+#include "app/MessageLogPane.h"
 #include "core/MessageBoxes.h"
 #include "config/ChipTable.h"
 #include "config/ConfigBuilder.h"
+#include "config/SettingsFile.h"
 #include "config/TargetList.h"
 #include "widgets/CXListCtrl.h"
 
@@ -146,6 +151,8 @@ void CTab_ConfigSave::buildControls()
     configLoad_->setObjectName(QStringLiteral("configLoad"));
     configSave_ = makeButton(this, du, QStringLiteral("Config Save"), {125, 255, 104, 19}); // 1095
     configSave_->setObjectName(QStringLiteral("configSave"));
+    connect(configLoad_, &QPushButton::clicked, this, [this] { OnConfigLoad(); });
+    connect(configSave_, &QPushButton::clicked, this, [this] { OnConfigSave(); });
 
     crystalUnit_ = makeLabel(this, du, QStringLiteral("Hz"), {106, 164, 21, 8}); // 1118
 
@@ -197,6 +204,13 @@ void CTab_ConfigSave::setServices(MessageLog& log, MessageBoxes& boxes)
 {
     log_ = &log;
     boxes_ = &boxes;
+}
+
+MessageLog* CTab_ConfigSave::log() const
+{
+    if (log_)
+        return log_;
+    return mainWindow() ? mainWindow()->messageLog() : nullptr;
 }
 
 void CTab_ConfigSave::showBox(const std::string& text)
@@ -598,8 +612,9 @@ void CTab_ConfigSave::ApplyChipSelection()
 
 void CTab_ConfigSave::DisableOperationControls()
 {
+    // "FAT Verify :" and "In Flash Erase All :" stay as they are.
     for (QWidget* w : std::initializer_list<QWidget*>{list_, speedSlider_, buzzer_, crystal_, chip_, configLoad_,
-                                                       configSave_, fatVerify_})
+                                                       configSave_})
         w->setEnabled(false);
 }
 
@@ -617,6 +632,160 @@ void CTab_ConfigSave::GiveControlsBack(const ControlsBack& controls)
         if (chip == QStringLiteral("HERON") || chip == QStringLiteral("Other"))
             crystal_->setEnabled(false);
     }
+}
+
+// ------------------------------------------------------------ actions
+
+bool CTab_ConfigSave::reopenWriters()
+{
+    CVREN_KESTO_CONFIGURATORDlg* window = mainWindow();
+    if (!window)
+        return false;
+    const char* problem = nullptr;
+    if (window->session().reopenWriters() == 0)
+        problem = "Cannot Open SOLVAN USB Device!";
+    else if (window->session().listedCount == 0)
+        problem = "No Contact SOLVAN USB Device!";
+    if (!problem)
+        return true;
+    if (MessageLog* l = log())
+        l->LogColored(kLogErrorColor, "%s\r\n", problem);
+    showBox(problem);
+    return false;
+}
+
+bool CTab_ConfigSave::OnConfigLoad()
+{
+    CVREN_KESTO_CONFIGURATORDlg* window = mainWindow();
+    if (!window || window->operationRunning() || !reopenWriters())
+        return false;
+
+    list_->RemoveAllRows();
+    inFlashCount = nandCount = 0;
+    fatRowChecked = 0;
+    if (MessageLog* l = log())
+        l->LogText(">> VREN Kesto Config Load - START <<\r\n");
+    // The parse keeps the page's values where the text says nothing.
+    ConfigLoadJob job{configText, settings};
+    QPointer<CTab_ConfigSave> page(this);
+    auto deliver = [page](ConfigLoadResult result) {
+        QMetaObject::invokeMethod(page, [page, result = std::move(result)] {
+            if (page)
+                page->ApplyConfigLoad(result);
+        }, Qt::QueuedConnection);
+    };
+    return window->runOperation(Operation::ConfigLoad, {0}, ConfigLoadMiddle(std::move(job), std::move(deliver)));
+}
+
+bool CTab_ConfigSave::OnConfigSave()
+{
+    CVREN_KESTO_CONFIGURATORDlg* window = mainWindow();
+    if (!window || window->operationRunning())
+        return false;
+    if (const std::string problem = ConfigSaveProblem(); !problem.empty()) {
+        showBox(problem);
+        return false;
+    }
+    if (!reopenWriters())
+        return false;
+
+    std::vector<int> devices;
+    for (int i = 0; i < window->session().listedCount && i < window->contactList()->GetRowCount(); ++i) {
+        if (window->contactList()->IsRowChecked(i))
+            devices.push_back(i);
+    }
+    if (devices.empty()) {
+        // Nothing would ever end a save that started no writer.
+        for (int i = 0; i < kMaxDevices; ++i)
+            window->session().transport().CloseDevice(i);
+        static constexpr const char* kNoneChecked =
+            "No writer is checked in the Contact List: nothing was saved.";
+        if (MessageLog* l = log())
+            l->LogColored(kLogErrorColor, "%s\r\n", kNoneChecked);
+        showBox(kNoneChecked);
+        return false;
+    }
+
+    // One text for every writer, built here and never changed while they send it.
+    if (!BuildConfigText()) {
+        showBox(ConfigTextProblem(configSource()));
+        return false;
+    }
+    auto job = std::make_shared<ConfigSaveJob>();
+    job->lines = configText.linesToSend(list_->GetRowCount());
+
+    if (MessageLog* l = log())
+        l->LogText(">> VREN Kesto Config Save - START <<\r\n");
+    return window->runOperation(Operation::ConfigSave, devices, ConfigSaveMiddle(std::move(job)));
+}
+
+void CTab_ConfigSave::LoadPreviousSettings(const SettingsFile& file)
+{
+    static constexpr std::string_view kSection = "PreviousSetValue";
+    LoadDownloadSpeed(file.readInt(kSection, "DownloadSpeed", 1));
+    settings.buzzer = file.readText(kSection, "Buzzer", "ON");
+    ShowComboValue(buzzer_, settings.buzzer);
+    settings.selectChip = file.readText(kSection, "SelectChip", "SOLVAN");
+    ShowComboValue(chip_, settings.selectChip);
+    ApplyChipSelection();
+}
+
+void CTab_ConfigSave::ApplyConfigLoad(const ConfigLoadResult& result)
+{
+    const auto selectExactly = [](QComboBox* combo, const std::string& value) {
+        combo->setCurrentIndex(combo->findText(q(value), Qt::MatchExactly | Qt::MatchCaseSensitive));
+    };
+
+    list_->setUpdatesEnabled(false);
+    for (const std::string& name : result.names) {
+        if (name == "config.ini")
+            continue;
+        if (!result.loaded) {
+            AddTargetRow(0, 0, name, 0, 0);
+            continue;
+        }
+        const auto entry = std::find_if(result.targetEntries.begin(), result.targetEntries.end(),
+                                        [&](const TargetFileEntry& e) { return e.fileName == name; });
+        if (entry != result.targetEntries.end())
+            AddTargetRow(entry->enabled, entry->sectorNo, name, entry->target, entry->fatFlag);
+        else
+            AddTargetRow(0, 0, name, 0, 0);
+    }
+    list_->setUpdatesEnabled(true);
+
+    if (result.loaded) {
+        settings = result.settings;
+        configText = result.configText;
+        RebuildTargetList();
+        LoadDownloadSpeed(settings.downloadSpeed);
+        selectExactly(buzzer_, settings.buzzer);
+        erase_->show();
+        eraseLabel_->show();
+        erase_->setCurrentIndex(settings.eraseEnable == "Enable" ? 1 : 0);
+        crystal_->setText(q(settings.crystalFrequency));
+        fatVerify_->setCurrentIndex(settings.fatVerify == "Enable" ? 1 : 0);
+        selectExactly(chip_, settings.selectChip);
+    } else {
+        {
+            const QSignalBlocker blocker(speedSlider_);
+            speedSlider_->setValue(1);
+        }
+        settings.currentDownloadSpeed = 1;
+        showCurrentSpeed();
+        buzzer_->setCurrentIndex(0);
+        chip_->setCurrentIndex(0);
+        erase_->setCurrentIndex(-1);
+        fatVerify_->setCurrentIndex(1);
+        inFlashCount = nandCount = 0;
+        ShowCounts();
+    }
+
+    // The sector-size captions belong to the chip the page holds.
+    const bool sectorSize = settings.selectChip == "QX7";
+    crystalLabel_->setText(sectorSize ? QStringLiteral("Sector size :") : QStringLiteral("Crystal freq :"));
+    crystalUnit_->setText(sectorSize ? QStringLiteral("byte") : QStringLiteral("Hz"));
+    fatVerifyLabel_->setVisible(!sectorSize);
+    fatVerify_->setVisible(!sectorSize);
 }
 
 // ------------------------------------------------------------ save check

@@ -17,9 +17,11 @@
 
 #include "config/ConfigText.h"
 #include "config/TargetSettings.h"
+#include "operations/ConfigOperations.h"
 #include "operations/OperationReport.h"
 
 class CXListCtrl;
+class SettingsFile;
 class MessageBoxes;
 class MessageLog;
 class QComboBox;
@@ -87,6 +89,22 @@ public:
     // when none does.
     static void ShowComboValue(QComboBox* combo, const std::string& value);
 
+    // --- the two actions
+    // Config Load: reopens the writers and reads writer 1's file names and
+    // configuration into the page (on a worker; the page fills itself when
+    // the result comes back). False when it did not start.
+    bool OnConfigLoad();
+    // Config Save: checks the page, reopens the writers, builds the
+    // configuration text once and writes it into every checked writer. False
+    // when it did not start.
+    bool OnConfigSave();
+    // The first chip, speed and buzzer from the settings file's section
+    // "PreviousSetValue" (defaults 1, "ON", "SOLVAN"), then the chip's rules.
+    void LoadPreviousSettings(const SettingsFile& file);
+
+    // Fills the page from a Config Load's result (UI thread).
+    void ApplyConfigLoad(const ConfigLoadResult& result);
+
     // --- controls during an operation
     // Disables what an operation gives back when it ends.
     void DisableOperationControls();
@@ -152,6 +170,10 @@ private:
     bool rowIsInFlash(int row) const;
     void OnFatHeaderToggled(int formerFatRow);
     void showBox(const std::string& text);
+    MessageLog* log() const;
+    // Closes all entries and opens all writers; false (after the log line and
+    // the box) when none can be used.
+    bool reopenWriters();
 
     MessageLog* log_ = nullptr;
     MessageBoxes* boxes_ = nullptr;
