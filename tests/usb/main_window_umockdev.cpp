@@ -15,6 +15,8 @@
 #include "app/ContactList.h"
 #include "app/MainWindow.h"
 #include "app/MessageLogPane.h"
+#include "pages/CTab_ConfigSave.h"
+#include "widgets/CXListCtrl.h"
 #include "recording.h"
 #include "test_support.h"
 #include "umockdev_writers.h"
@@ -135,6 +137,60 @@ TEST_F(MainWindowOnUsbTest, WritersPluggedInAndOutAreRelisted)
     testsupport::waitUntil([] { return false; }, 100);
     EXPECT_EQ(list.GetRowCount(), 2);
     EXPECT_NE(logText().find("USB Device No.1 is removed."), std::string::npos) << logText();
+    EXPECT_TRUE(boxes_.shown().empty());
+}
+
+// Config Load from the first writer and Config Save to both, through the real
+// libusb-1.0 back end: the bytes the emulated writers store are the text the
+// first one held, sent as line packets over the testbed's URBs.
+TEST_F(MainWindowOnUsbTest, ConfigLoadFromOneWriterAndSaveToTwo)
+{
+    plugTwoWriters();
+    const std::string stored = "InFlash count : 1\r\n"
+                               "NAND count : 1\r\n"
+                               "-------------------------\r\n"
+                               "file name / target / start sector / faten\r\n"
+                               "boot.bin / I / 8 / 0\r\n"
+                               "app.bin / N / 100 / 1\r\n"
+                               "//\xC7\xD1\xB1\xDB.bin / I / 0 / 0\r\n"
+                               "-------------------------\r\n"
+                               "speed (max=10) : 5\r\n"
+                               "buzzer : on\r\n"
+                               "-------------------------\r\n"
+                               "Target Chip : SOLVAN\r\n"
+                               "Target Board Crystal Val : 11289600\r\n"
+                               "FAT Start Blk : 100\r\n"
+                               "Verify : Enable\r\n"
+                               "Erase : Disable\r\n"
+                               "\r\n\r\n\r\n\r\n\r\n\r\n\r\n\r\n\r\n";
+    writers_[0]->clearFiles();
+    for (const char* name : {"boot.bin", "app.bin", "\xC7\xD1\xB1\xDB.bin"})
+        writers_[0]->setFile(name, "x");
+    writers_[0]->setFile("config.ini", stored);
+    writers_[1]->clearFiles();
+    open({});
+    ASSERT_EQ(window_->contactList()->GetRowCount(), 2) << logText();
+    CTab_ConfigSave& page = *window_->configPage();
+
+    ASSERT_TRUE(page.OnConfigLoad());
+    ASSERT_TRUE(testsupport::waitUntil([&] { return !window_->operationRunning(); }, 20000)) << logText();
+    QCoreApplication::processEvents();
+    ASSERT_EQ(page.targetList()->GetRowCount(), 3) << logText();
+    EXPECT_EQ(window_->contactList()->StatusText(0), "Config Load - OK!");
+
+    ASSERT_TRUE(page.OnConfigSave());
+    ASSERT_TRUE(testsupport::waitUntil([&] { return !window_->operationRunning(); }, 20000)) << logText();
+    QCoreApplication::processEvents();
+    for (int i = 0; i < 2; ++i) {
+        EXPECT_EQ(window_->contactList()->StatusText(i), "Config Save - OK!") << i;
+        EXPECT_EQ(writers_[std::size_t(i)]->file("config.ini"), stored) << i;
+        EXPECT_EQ(ports_[std::size_t(i)]->interfacesClaimed(), 0) << "closed again";
+    }
+    // Each line went out as one packet: 0C, length + 2, the line, CR LF.
+    const auto requests = writers_[1]->requests();
+    const std::vector<std::uint8_t> firstLine{0x0C, 19, 'I', 'n', 'F', 'l', 'a', 's', 'h', ' ', 'c', 'o', 'u', 'n',
+                                              't', ' ', ':', ' ', '1', 0x0D, 0x0A};
+    EXPECT_NE(std::find(requests.begin(), requests.end(), firstLine), requests.end());
     EXPECT_TRUE(boxes_.shown().empty());
 }
 
