@@ -393,14 +393,17 @@ QVariant CXListCtrl::GetRowData(int row) const
 
 // ----------------------------------------------------------- list-wide values
 
+// The colours of an enabled list, whatever state the list is in now: callers
+// store them into cells, and a row painted while the list was disabled must
+// not keep the disabled grey once the list is enabled again.
 QColor CXListCtrl::GetDefaultTextColor() const
 {
-    return palette().color(QPalette::Text);
+    return palette().color(QPalette::Active, QPalette::Text);
 }
 
 QColor CXListCtrl::GetDefaultBackgroundColor() const
 {
-    return palette().color(QPalette::Base);
+    return palette().color(QPalette::Active, QPalette::Base);
 }
 
 bool CXListCtrl::SetHeaderTextColor(int column, const QColor& color)

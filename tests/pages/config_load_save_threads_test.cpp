@@ -145,6 +145,12 @@ TEST_F(ConfigLoadSave, LoadFillsTheRowsFromTheNamesAndTheConfiguration)
     EXPECT_EQ(page().chipCombo()->currentText(), "HERON");
     EXPECT_FALSE(page().crystalEdit()->isEnabled()) << "HERON keeps the crystal field disabled";
     EXPECT_TRUE(page().configSaveButton()->isEnabled());
+    EXPECT_TRUE(page().targetList()->isEnabled());
+    EXPECT_TRUE(page().speedSlider()->isEnabled());
+    // Rows filled while the list was disabled keep no disabled grey.
+    QColor text, background;
+    rows().GetCellColors(0, C::ColFileName, text, background);
+    EXPECT_EQ(text, rows().palette().color(QPalette::Active, QPalette::Text));
     EXPECT_EQ(list().StatusText(0), "Config Load - OK!");
     EXPECT_EQ(list().StatusText(1), "VREN Kesto Contact-OK!") << "only writer 1 is read";
     EXPECT_TRUE(bus.writers()[1]->requests().size() == 1) << "writer 2 got its contact check only";
