@@ -6,8 +6,12 @@
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QListWidget>
+#include <QPlainTextEdit>
 #include <QPushButton>
+#include <QTimer>
 #include <QVBoxLayout>
+
+#include "app/CodePage.h"
 
 namespace {
 
@@ -52,6 +56,18 @@ DemoPanel::DemoPanel(DemoBench& bench, QWidget* parent)
     form->addRow(QStringLiteral("Fault:"), silent_);
     layout->addLayout(form);
 
+    layout->addWidget(new QLabel(QStringLiteral("Stored on the selected writer:"), this));
+    stored_ = new QPlainTextEdit(this);
+    stored_->setReadOnly(true);
+    stored_->setLineWrapMode(QPlainTextEdit::NoWrap);
+    stored_->setFont(QFont(QStringLiteral("DejaVu Sans Mono"), 8));
+    layout->addWidget(stored_, 1);
+    // A writer changes its files by itself (a save, an initialization).
+    storedTimer_ = new QTimer(this);
+    storedTimer_->setInterval(500);
+    connect(storedTimer_, &QTimer::timeout, this, &DemoPanel::showStoredFiles);
+    storedTimer_->start();
+
     connect(plugButton_, &QPushButton::clicked, this, &DemoPanel::plugNew);
     connect(unplugButton_, &QPushButton::clicked, this, &DemoPanel::unplugSelected);
     connect(list_, &QListWidget::currentRowChanged, this, &DemoPanel::showSelected);
@@ -63,7 +79,7 @@ DemoPanel::DemoPanel(DemoBench& bench, QWidget* parent)
         QMetaObject::invokeMethod(this, [this] { refresh(); }, Qt::QueuedConnection);
     });
     refresh();
-    resize(340, 320);
+    resize(380, 620);
 }
 
 DemoPanel::~DemoPanel()
@@ -103,10 +119,31 @@ void DemoPanel::showSelected()
     unplugButton_->setEnabled(w != nullptr);
     mode_->setEnabled(w != nullptr);
     silent_->setEnabled(w != nullptr);
-    if (!w)
-        return;
-    mode_->setCurrentIndex(mode_->findData(int(w->contactMode())));
-    silent_->setChecked(w->faults().noAnswer);
+    if (w) {
+        mode_->setCurrentIndex(mode_->findData(int(w->contactMode())));
+        silent_->setChecked(w->faults().noAnswer);
+    }
+    showStoredFiles();
+}
+
+void DemoPanel::showStoredFiles()
+{
+    const auto w = selected();
+    QString text;
+    if (w) {
+        for (const std::string& name : w->fileNames()) {
+            const auto content = w->file(name);
+            text += QStringLiteral("%1  (%2 bytes)\n").arg(fromCodePage(name)).arg(content ? qsizetype(content->size()) : 0);
+        }
+        if (text.isEmpty())
+            text = QStringLiteral("(no files)\n");
+        if (const auto config = w->file(EmulatedWriter::kConfigFileName)) {
+            text += QStringLiteral("\n--- config.ini ---\n");
+            text += fromCodePage(*config).remove(QLatin1Char('\r'));
+        }
+    }
+    if (stored_->toPlainText() != text)
+        stored_->setPlainText(text);
 }
 
 void DemoPanel::select(int row)

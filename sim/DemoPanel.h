@@ -12,7 +12,9 @@
 class QCheckBox;
 class QComboBox;
 class QListWidget;
+class QPlainTextEdit;
 class QPushButton;
+class QTimer;
 
 class DemoPanel : public QWidget {
     Q_OBJECT
@@ -30,6 +32,9 @@ private:
     void showSelected();
     void applyMode(int index);
     void applySilent(bool silent);
+    // The selected writer's stored files and its config.ini, as the writer
+    // holds them now (a Config Save shows here).
+    void showStoredFiles();
     std::shared_ptr<EmulatedWriter> selected() const;
 
     DemoBench& bench_;
@@ -40,4 +45,6 @@ private:
     QPushButton* unplugButton_ = nullptr;
     QComboBox* mode_ = nullptr;
     QCheckBox* silent_ = nullptr;
+    QPlainTextEdit* stored_ = nullptr;
+    QTimer* storedTimer_ = nullptr;
 };

@@ -3,6 +3,8 @@
 //
 // --screenshot FILE: plug in a writer and unplug the first one, save a picture
 // of the screen to FILE and end (for a run under xvfb-run).
+// --screenshot-config FILE: a Config Load, then a Config Save to every writer,
+// with pictures FILE-load.png and FILE-save.png.
 #include <QApplication>
 #include <QScreen>
 #include <QTimer>
@@ -10,6 +12,9 @@
 #include "DemoBench.h"
 #include "DemoPanel.h"
 #include "app/Application.h"
+#include <QSlider>
+
+#include "pages/CTab_ConfigSave.h"
 
 int main(int argc, char** argv)
 {
@@ -28,6 +33,30 @@ int main(int argc, char** argv)
             panel.move(window->frameGeometry().right() + 12, window->frameGeometry().top());
         panel.show();
     });
+    QString configShots;
+    if (const int i = int(args.indexOf(QStringLiteral("--screenshot-config"))); i >= 0 && i + 1 < args.size())
+        configShots = args[i + 1];
+    if (!configShots.isEmpty()) {
+        auto grab = [](const QString& file) { QGuiApplication::primaryScreen()->grabWindow(0).save(file); };
+        QTimer::singleShot(1500, &panel, [] {
+            if (CVREN_KESTO_CONFIGURATORDlg* window = mainWindow())
+                window->configPage()->OnConfigLoad();
+        });
+        QTimer::singleShot(3500, &panel, [grab, configShots, &panel] {
+            grab(configShots + QStringLiteral("-load.png"));
+            panel.select(2);
+            if (CVREN_KESTO_CONFIGURATORDlg* window = mainWindow()) {
+                window->configPage()->speedSlider()->setValue(8); // an edit the save carries
+                window->configPage()->OnConfigSave();
+            }
+        });
+        QTimer::singleShot(6000, &panel, [grab, configShots] {
+            grab(configShots + QStringLiteral("-save.png"));
+            if (CVREN_KESTO_CONFIGURATORDlg* window = mainWindow())
+                window->close();
+            QCoreApplication::quit();
+        });
+    }
     if (!screenshot.isEmpty()) {
         QTimer::singleShot(1500, &panel, [&panel] { panel.plugNew(); });
         QTimer::singleShot(3000, &panel, [&panel] {
