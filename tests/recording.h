@@ -13,6 +13,7 @@
 struct LogLine {
     Rgb color;
     std::string text;
+    bool operator==(const LogLine&) const = default;
 };
 
 class RecordingLog : public MessageLog {

@@ -5,19 +5,28 @@
 #include "config/ConfigParser.h"
 #include "core/MessageLog.h"
 
+namespace {
+
+// The status that answers a stream's request says why it failed: RS_ERROR is
+// an unusable file system, RS_FAILED the line the stream names. Later
+// statuses fail without a line.
+void logRequestRefusal(KestoProtocol& protocol, MessageLog& log, int dev, const char* failedWhat)
+{
+    const kesto::StatusReply reply = protocol.lastReply(dev);
+    if (reply.hasStatus && reply.status == RS_ERROR)
+        log.LogColored(kLogErrorColor, "\t +  Dev%02d: Kesto_FileSystemMount Error!\r\n", dev + 1);
+    else if (reply.hasStatus && reply.status == RS_FAILED)
+        log.LogText("\t +  Dev%02d: %s\r\n", dev + 1, failedWhat);
+}
+
+} // namespace
+
 OperationStatus Kesto_FileNameLoad(KestoProtocol& protocol, MessageLog& log, int dev, FileNameList& out)
 {
     StreamStep step = StreamStep::None;
     const OperationStatus status = protocol.Kesto_FileNameLoad(dev, out, &step);
-    // The status that answers the request says why the list failed; later
-    // statuses fail without a line.
-    if (status == OS_COMM_ERROR && step == StreamStep::Request) {
-        const kesto::StatusReply reply = protocol.lastReply(dev);
-        if (reply.hasStatus && reply.status == RS_ERROR)
-            log.LogColored(kLogErrorColor, "\t +  Dev%02d: Kesto_FileSystemMount Error!\r\n", dev + 1);
-        else if (reply.hasStatus && reply.status == RS_FAILED)
-            log.LogText("\t +  Dev%02d: Kesto_FileNameLoad Error!\r\n", dev + 1);
-    }
+    if (status == OS_COMM_ERROR && step == StreamStep::Request)
+        logRequestRefusal(protocol, log, dev, "Kesto_FileNameLoad Error!");
     // Names beyond what the list holds are read off the wire but not kept;
     // the user should know the page does not show every stored file.
     if (out.droppedNames > 0)
@@ -38,11 +47,7 @@ OperationStatus Kesto_ConfigLoad(KestoProtocol& protocol, MessageLog& log, int d
     StreamStep step = StreamStep::None;
     const OperationStatus status = protocol.Kesto_ConfigRead(dev, text, &step);
     if (status == OS_COMM_ERROR && step == StreamStep::Request) {
-        const kesto::StatusReply reply = protocol.lastReply(dev);
-        if (reply.hasStatus && reply.status == RS_ERROR)
-            log.LogColored(kLogErrorColor, "\t +  Dev%02d: Kesto_FileSystemMount Error!\r\n", dev + 1);
-        else if (reply.hasStatus && reply.status == RS_FAILED)
-            log.LogText("\t +  Dev%02d: <configuration> File Open Error!\r\n", dev + 1);
+        logRequestRefusal(protocol, log, dev, "<configuration> File Open Error!");
         return status;
     }
     if (status == OS_CONFIG_WRONG && step == StreamStep::Request && protocol.lastReply(dev).value == 0) {
