@@ -134,6 +134,11 @@ public:
         return n;
     }
     bool finished() const { return count(Event::OperationDone) > 0; }
+    void clear()
+    {
+        std::lock_guard lock(mutex_);
+        events_.clear();
+    }
 
 private:
     void add(Event e)
