@@ -53,11 +53,13 @@ public:
     {
         std::lock_guard lock(mutex_);
         shown_.push_back(text);
+        captions_.emplace_back();
     }
-    bool askYesNo(const std::string& text) override
+    bool askYesNo(const std::string& text, const std::string& caption = {}) override
     {
         std::lock_guard lock(mutex_);
         shown_.push_back(text);
+        captions_.push_back(caption);
         return answerYes;
     }
     std::vector<std::string> shown() const
@@ -65,12 +67,19 @@ public:
         std::lock_guard lock(mutex_);
         return shown_;
     }
+    // The caption each box in shown() asked for; empty for the usual one.
+    std::vector<std::string> captions() const
+    {
+        std::lock_guard lock(mutex_);
+        return captions_;
+    }
 
     bool answerYes = true;
 
 private:
     mutable std::mutex mutex_;
     std::vector<std::string> shown_;
+    std::vector<std::string> captions_;
 };
 
 // Records what an operation reports, from any thread, in the order it came.

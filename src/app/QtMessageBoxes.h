@@ -21,7 +21,7 @@ public:
     QtMessageBoxes(QWidget* parent, QString caption);
 
     void information(const std::string& text) override;
-    bool askYesNo(const std::string& text) override;
+    bool askYesNo(const std::string& text, const std::string& caption = {}) override;
 
 protected:
     // Shows the modal OK box; always called on the UI thread. Tests replace it.
