@@ -1,6 +1,7 @@
 #pragma once
 // The demo bench's panel: plug in a new emulated writer, unplug one, set a
-// writer's contact mode or make it fall silent.
+// writer's contact mode or make it fall silent, give a writer its demo files
+// again.
 
 #include <QWidget>
 
@@ -9,6 +10,7 @@
 
 #include "DemoBench.h"
 
+class QBoxLayout;
 class QCheckBox;
 class QComboBox;
 class QListWidget;
@@ -22,6 +24,8 @@ public:
 
     void plugNew();
     void unplugSelected();
+    // The selected writer gets the demo files again (after an initialization).
+    void giveFilesToSelected();
     // Selects the writer in bus position `row`.
     void select(int row);
 
@@ -30,6 +34,7 @@ private:
     void showSelected();
     void applyMode(int index);
     void applySilent(bool silent);
+    void addFilesButton(QBoxLayout* layout);
     std::shared_ptr<EmulatedWriter> selected() const;
 
     DemoBench& bench_;
@@ -38,6 +43,7 @@ private:
     QListWidget* list_ = nullptr;
     QPushButton* plugButton_ = nullptr;
     QPushButton* unplugButton_ = nullptr;
+    QPushButton* filesButton_ = nullptr;
     QComboBox* mode_ = nullptr;
     QCheckBox* silent_ = nullptr;
 };
