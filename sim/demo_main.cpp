@@ -6,8 +6,8 @@
 // --screenshot-init DIR: initialize the writers from the "Kesto Initial" page
 // (answering its question Yes), save the window before, during and after to
 // DIR/init_page.png, init_during.png and init_after.png, give the first
-// writer its files back and end. Takes about 45 seconds: writers 2..4 are
-// left alone for 30 seconds, and the two in download mode never answer.
+// writer its files back and end. Takes about 35 seconds: writers 2..4 are
+// left alone for 30 seconds (the two in download mode then refuse the format).
 #include <QAbstractButton>
 #include <QApplication>
 #include <QDir>
