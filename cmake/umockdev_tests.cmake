@@ -38,3 +38,18 @@ add_dependencies(usb_backend_tests VREN_Kesto_Configurator)
 add_executable(kesto_usb_writers tests/usb/bench/usb_writers_main.cpp tests/usb/umockdev_writers.cpp)
 target_include_directories(kesto_usb_writers PRIVATE ${CMAKE_SOURCE_DIR}/tests/usb)
 target_link_libraries(kesto_usb_writers PRIVATE kesto_sim Qt6::Core PkgConfig::UMOCKDEV)
+
+# The program's own start with a test's hand on its buttons, for end-to-end
+# runs on emulated writers: kesto_driven_configurator --initialize.
+add_executable(kesto_driven_configurator tests/usb/bench/driven_main.cpp)
+target_link_libraries(kesto_driven_configurator PRIVATE kesto)
+
+# Two writers initialized end to end through the real back end: the program
+# under kesto_usb_writers, writer 2 through its full 30-second quiet phase.
+add_test(NAME usb_program_initializes_two_writers
+  COMMAND ${UMOCKDEV_WRAPPER} $<TARGET_FILE:kesto_usb_writers> --init-ms 500 2
+          -- $<TARGET_FILE:kesto_driven_configurator> --initialize)
+set_tests_properties(usb_program_initializes_two_writers PROPERTIES
+  LABELS usb
+  TIMEOUT 300
+  ENVIRONMENT "QT_QPA_PLATFORM=offscreen;ASAN_OPTIONS=verify_asan_link_order=0;LSAN_OPTIONS=suppressions=${CMAKE_SOURCE_DIR}/tests/usb/libusb0.supp")

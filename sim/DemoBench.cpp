@@ -42,13 +42,19 @@ std::shared_ptr<EmulatedWriter> DemoBench::plugNewWriter(ContactMode mode)
 {
     auto writer = std::make_shared<EmulatedWriter>("VREN Kesto Writer SN-" + std::to_string(1001 + serial_++));
     writer->setContactMode(mode);
-    writer->setFile("boot.bin", std::string(4096, '\x5A'));
-    writer->setFile("app.bin", std::string(65536, '\xA5'));
-    writer->setFile("fat.img", std::string(1024, '\0'));
-    writer->setFile("config.ini", demoConfiguration());
+    giveDemoFiles(*writer);
     writer->setInitDuration(std::chrono::seconds(3));
     bus_.plug(writer);
     return writer;
+}
+
+void DemoBench::giveDemoFiles(EmulatedWriter& writer)
+{
+    writer.clearFiles();
+    writer.setFile("boot.bin", std::string(4096, '\x5A'));
+    writer.setFile("app.bin", std::string(65536, '\xA5'));
+    writer.setFile("fat.img", std::string(1024, '\0'));
+    writer.setFile("config.ini", demoConfiguration());
 }
 
 MainWindowEnvironment DemoBench::environment()

@@ -20,6 +20,9 @@ public:
     void plugStartingWriters();
     // One more writer with the same files, numbered on from the last.
     std::shared_ptr<EmulatedWriter> plugNewWriter(ContactMode mode = ContactMode::Normal);
+    // The demo's files and config.ini, in place of what the writer holds (an
+    // initialization leaves it without any).
+    static void giveDemoFiles(EmulatedWriter& writer);
 
     // The environment that puts the emulated bus and its notifier behind the
     // main window.

@@ -55,6 +55,7 @@ DemoPanel::DemoPanel(DemoBench& bench, QWidget* parent)
     silent_ = new QCheckBox(QStringLiteral("Silent (answers nothing)"), this);
     form->addRow(QStringLiteral("Fault:"), silent_);
     layout->addLayout(form);
+    addFilesButton(layout);
 
     layout->addWidget(new QLabel(QStringLiteral("Stored on the selected writer:"), this));
     stored_ = new QPlainTextEdit(this);
@@ -119,6 +120,7 @@ void DemoPanel::showSelected()
     unplugButton_->setEnabled(w != nullptr);
     mode_->setEnabled(w != nullptr);
     silent_->setEnabled(w != nullptr);
+    filesButton_->setEnabled(w != nullptr);
     if (w) {
         mode_->setCurrentIndex(mode_->findData(int(w->contactMode())));
         silent_->setChecked(w->faults().noAnswer);
@@ -160,6 +162,20 @@ void DemoPanel::unplugSelected()
 {
     if (const auto w = selected())
         bench_.bus().unplug(w);
+}
+
+void DemoPanel::addFilesButton(QBoxLayout* layout)
+{
+    filesButton_ = new QPushButton(QStringLiteral("Give back the demo files"), this);
+    filesButton_->setToolTip(QStringLiteral("An initialization leaves a writer without files"));
+    layout->addWidget(filesButton_);
+    connect(filesButton_, &QPushButton::clicked, this, &DemoPanel::giveFilesToSelected);
+}
+
+void DemoPanel::giveFilesToSelected()
+{
+    if (const auto w = selected())
+        DemoBench::giveDemoFiles(*w);
 }
 
 // Mode and faults show at the next contact check (a relisting or an operation).

@@ -1,6 +1,7 @@
 #pragma once
 // The demo bench's panel: plug in a new emulated writer, unplug one, set a
-// writer's contact mode or make it fall silent.
+// writer's contact mode or make it fall silent, give a writer its demo files
+// again.
 
 #include <QWidget>
 
@@ -9,6 +10,7 @@
 
 #include "DemoBench.h"
 
+class QBoxLayout;
 class QCheckBox;
 class QComboBox;
 class QListWidget;
@@ -24,6 +26,8 @@ public:
 
     void plugNew();
     void unplugSelected();
+    // The selected writer gets the demo files again (after an initialization).
+    void giveFilesToSelected();
     // Selects the writer in bus position `row`.
     void select(int row);
 
@@ -35,6 +39,7 @@ private:
     // The selected writer's stored files and its config.ini, as the writer
     // holds them now (a Config Save shows here).
     void showStoredFiles();
+    void addFilesButton(QBoxLayout* layout);
     std::shared_ptr<EmulatedWriter> selected() const;
 
     DemoBench& bench_;
@@ -43,6 +48,7 @@ private:
     QListWidget* list_ = nullptr;
     QPushButton* plugButton_ = nullptr;
     QPushButton* unplugButton_ = nullptr;
+    QPushButton* filesButton_ = nullptr;
     QComboBox* mode_ = nullptr;
     QCheckBox* silent_ = nullptr;
     QPlainTextEdit* stored_ = nullptr;

@@ -5,24 +5,103 @@
 // of the screen to FILE and end (for a run under xvfb-run).
 // --screenshot-config FILE: a Config Load, then a Config Save to every writer,
 // with pictures FILE-load.png and FILE-save.png.
+// --screenshot-init DIR: initialize the writers from the "Kesto Initial" page
+// (answering its question Yes), save the window before, during and after to
+// DIR/init_page.png, init_during.png and init_after.png, give the first
+// writer its files back and end. Takes about 35 seconds: writers 2..4 are
+// left alone for 30 seconds (the two in download mode then refuse the format).
+#include <QAbstractButton>
 #include <QApplication>
+#include <QDir>
+#include <QMessageBox>
+#include <QPushButton>
 #include <QScreen>
+#include <QSlider>
+#include <QTabBar>
 #include <QTimer>
+
+#include <cstdio>
 
 #include "DemoBench.h"
 #include "DemoPanel.h"
 #include "app/Application.h"
-#include <QSlider>
-
 #include "pages/CTab_ConfigSave.h"
+#include "app/COptionTabCtrl.h"
+#include "pages/CTab_KestoFormat.h"
+
+namespace {
+
+void printFiles(DemoBench& bench, const char* when)
+{
+    std::printf("%s:\n", when);
+    for (const auto& w : bench.bus().writers())
+        std::printf("  %s: %zu file(s)\n", w->identification().c_str(), w->fileNames().size());
+    std::fflush(stdout);
+}
+
+void saveWindow(const QString& file)
+{
+    if (CVREN_KESTO_CONFIGURATORDlg* window = mainWindow()) {
+        const bool saved = window->grab().save(file);
+        std::printf("%s %s\n", saved ? "saved" : "could not save", qPrintable(file));
+        std::fflush(stdout);
+    }
+}
+
+// The initialization run as a user does it, with pictures along the way.
+void initializeWithScreenshots(DemoBench& bench, DemoPanel& panel, const QString& dir)
+{
+    QTimer::singleShot(1500, &panel, [&bench, &panel, dir] {
+        CVREN_KESTO_CONFIGURATORDlg* window = mainWindow();
+        if (!window)
+            return;
+        printFiles(bench, "before");
+        window->tabControl()->tabBar()->setCurrentIndex(1);
+        QTimer::singleShot(300, &panel, [&bench, &panel, dir, window] {
+            saveWindow(QDir(dir).filePath(QStringLiteral("init_page.png")));
+            // The question comes up modal; Yes as soon as it shows.
+            auto* answer = new QTimer(&panel);
+            QObject::connect(answer, &QTimer::timeout, answer, [answer] {
+                if (auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget())) {
+                    box->button(QMessageBox::Yes)->click();
+                    answer->deleteLater();
+                }
+            });
+            answer->start(100);
+            QTimer::singleShot(0, window->initPage()->runButton(), &QPushButton::click);
+            QTimer::singleShot(2500, &panel, [&bench, &panel, dir, window] {
+                saveWindow(QDir(dir).filePath(QStringLiteral("init_during.png")));
+                auto* finished = new QTimer(&panel);
+                QObject::connect(finished, &QTimer::timeout, finished, [&bench, &panel, dir, window, finished] {
+                    if (window->initPage()->initRunning || window->operationRunning())
+                        return;
+                    finished->deleteLater();
+                    saveWindow(QDir(dir).filePath(QStringLiteral("init_after.png")));
+                    printFiles(bench, "after the initialization");
+                    panel.select(0);
+                    panel.giveFilesToSelected();
+                    printFiles(bench, "after giving the first writer its files back");
+                    window->close();
+                    QCoreApplication::quit();
+                });
+                finished->start(500);
+            });
+        });
+    });
+}
+
+} // namespace
 
 int main(int argc, char** argv)
 {
     QApplication qtApp(argc, argv);
     QString screenshot;
+    QString initShots;
     const QStringList args = QCoreApplication::arguments();
     if (const int i = int(args.indexOf(QStringLiteral("--screenshot"))); i >= 0 && i + 1 < args.size())
         screenshot = args[i + 1];
+    if (const int i = int(args.indexOf(QStringLiteral("--screenshot-init"))); i >= 0 && i + 1 < args.size())
+        initShots = args[i + 1];
 
     DemoBench bench;
     bench.plugStartingWriters();
@@ -71,6 +150,8 @@ int main(int argc, char** argv)
             QCoreApplication::quit();
         });
     }
+    if (!initShots.isEmpty())
+        initializeWithScreenshots(bench, panel, initShots);
     CVREN_KESTO_CONFIGURATORApp app;
     return app.InitInstance(bench.environment(), CVREN_KESTO_CONFIGURATORDlg::caption() + QStringLiteral(" demo"));
 }

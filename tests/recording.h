@@ -54,11 +54,13 @@ public:
     {
         std::lock_guard lock(mutex_);
         shown_.push_back(text);
+        captions_.emplace_back();
     }
-    bool askYesNo(const std::string& text) override
+    bool askYesNo(const std::string& text, const std::string& caption = {}) override
     {
         std::lock_guard lock(mutex_);
         shown_.push_back(text);
+        captions_.push_back(caption);
         return answerYes;
     }
     std::vector<std::string> shown() const
@@ -70,6 +72,13 @@ public:
     {
         std::lock_guard lock(mutex_);
         shown_.clear();
+        captions_.clear();
+    }
+    // The caption each box in shown() asked for; empty for the usual one.
+    std::vector<std::string> captions() const
+    {
+        std::lock_guard lock(mutex_);
+        return captions_;
     }
 
     bool answerYes = true;
@@ -77,6 +86,7 @@ public:
 private:
     mutable std::mutex mutex_;
     std::vector<std::string> shown_;
+    std::vector<std::string> captions_;
 };
 
 // Records what an operation reports, from any thread, in the order it came.
@@ -140,6 +150,11 @@ public:
         return n;
     }
     bool finished() const { return count(Event::OperationDone) > 0; }
+    void clear()
+    {
+        std::lock_guard lock(mutex_);
+        events_.clear();
+    }
 
 private:
     void add(Event e)

@@ -68,17 +68,16 @@ public:
 
     void writerStatus(int dev, const std::string& text) override
     {
-        QMetaObject::invokeMethod(&window_, [w = &window_, dev, text] {
+        window_.poster_->post([w = &window_, dev, text] {
             if (dev < w->contactList_->GetRowCount())
                 w->contactList_->SetStatusText(dev, text);
-        }, Qt::QueuedConnection);
+        });
     }
     void logLine(Rgb color, const std::string& text) override { window_.messageLog_->LogPreformatted(color, text); }
     void writerDone(Operation, int, OperationStatus) override {}
     void operationDone(Operation operation, const ControlsBack& controls) override
     {
-        QMetaObject::invokeMethod(&window_, [w = &window_, operation, controls] { w->onOperationDone(operation, controls); },
-                                  Qt::QueuedConnection);
+        window_.poster_->post([w = &window_, operation, controls] { w->onOperationDone(operation, controls); });
     }
 
 private:
@@ -110,6 +109,7 @@ CVREN_KESTO_CONFIGURATORDlg::CVREN_KESTO_CONFIGURATORDlg(MainWindowEnvironment e
         boxes_ = ownBoxes_.get();
     }
     buildLayout();
+    poster_ = std::make_unique<Poster>();
     listView_ = std::make_unique<ListView>(*contactList_);
     report_ = std::make_unique<Report>(*this);
     session_ = std::make_unique<WriterSession>(*messageLog_, *boxes_, *listView_);

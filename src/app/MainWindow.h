@@ -15,6 +15,7 @@
 #include <vector>
 
 #include "app/PlatformVersion.h"
+#include "core/Poster.h"
 #include "operations/OperationReport.h"
 #include "operations/OperationRunner.h"
 #include "operations/WriterSession.h"
@@ -126,6 +127,8 @@ private:
     std::unique_ptr<MessageBoxes> ownBoxes_;
     MessageBoxes* boxes_ = nullptr;
 
+    // Brings what the workers report to the UI thread.
+    std::unique_ptr<Poster> poster_;
     std::unique_ptr<ListView> listView_;
     std::unique_ptr<Report> report_;
     std::unique_ptr<WriterSession> session_;

@@ -29,18 +29,17 @@ void QtMessageBoxes::information(const std::string& text)
         showInformation(fromCodePageLines(text));
         return;
     }
-    QMetaObject::invokeMethod(
-        this, [this, text] { showInformation(fromCodePageLines(text)); }, Qt::QueuedConnection);
+    poster_.post([this, text] { showInformation(fromCodePageLines(text)); });
 }
 
-bool QtMessageBoxes::askYesNo(const std::string& text)
+bool QtMessageBoxes::askYesNo(const std::string& text, const std::string& caption)
 {
     if (!onUiThread()) {
         // A worker cannot wait for an answer without risking a deadlock.
         qWarning("QtMessageBoxes::askYesNo called off the UI thread; answering No");
         return false;
     }
-    QMessageBox box(QMessageBox::Question, caption_, fromCodePageLines(text),
+    QMessageBox box(QMessageBox::Question, caption.empty() ? caption_ : fromCodePage(caption), fromCodePageLines(text),
                     QMessageBox::Yes | QMessageBox::No, parent_);
     box.setTextFormat(Qt::PlainText);
     box.setDefaultButton(QMessageBox::Yes);

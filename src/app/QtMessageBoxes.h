@@ -6,6 +6,7 @@
 // hold up its writer, and one that waited for a busy UI thread could deadlock.
 
 #include "core/MessageBoxes.h"
+#include "core/Poster.h"
 
 #include <QObject>
 #include <QPointer>
@@ -21,13 +22,14 @@ public:
     QtMessageBoxes(QWidget* parent, QString caption);
 
     void information(const std::string& text) override;
-    bool askYesNo(const std::string& text) override;
+    bool askYesNo(const std::string& text, const std::string& caption = {}) override;
 
 protected:
     // Shows the modal OK box; always called on the UI thread. Tests replace it.
     virtual void showInformation(const QString& text);
 
 private:
+    Poster poster_; // brings a worker's box to the UI thread
     QPointer<QWidget> parent_;
     QString caption_;
 };

@@ -12,6 +12,7 @@ public:
     // a worker thread does not wait for the user.
     virtual void information(const std::string& text) = 0;
 
-    // A Yes/No question; UI thread only. True for Yes.
-    virtual bool askYesNo(const std::string& text) = 0;
+    // A Yes/No question; UI thread only. True for Yes. An empty caption is
+    // the boxes' usual one (the window's).
+    virtual bool askYesNo(const std::string& text, const std::string& caption = {}) = 0;
 };

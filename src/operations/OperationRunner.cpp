@@ -42,6 +42,7 @@ bool OperationRunner::start(const std::vector<int>& devices, std::function<void(
     // Threads of the last run have done their work; they only have to end.
     join();
     stop_ = false;
+    stopSource_ = std::stop_source();
 
     struct Shared {
         std::function<void(int)> work;
@@ -74,7 +75,7 @@ bool OperationRunner::startOperation(Operation operation, const std::vector<int>
         WriterIdentity identity;
         OperationStatus status = CommonStart(protocol, log, dev, identity);
         if (status == OS_SUCCESS && middle) {
-            WorkerContext context{dev, protocol, log, report, workerTransport_, identity, stop_};
+            WorkerContext context{dev, protocol, log, report, workerTransport_, identity, stop_, stopSource_.get_token()};
             status = middle(context);
         }
         // A worker told to stop may have been cut off anywhere: it never

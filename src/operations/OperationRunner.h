@@ -10,6 +10,7 @@
 #include <cstdint>
 #include <functional>
 #include <mutex>
+#include <stop_token>
 #include <thread>
 #include <vector>
 
@@ -26,6 +27,8 @@ struct WorkerContext {
     const UsbTransport& transport; // stops transferring once a stop is asked for
     const WriterIdentity& identity; // from the common start
     const std::atomic<bool>& stopRequested;
+    // The same stop, for waits that must end when it comes (Clock::sleepUntil).
+    std::stop_token stopToken;
 };
 
 // The operation's own steps for one writer, between the common start and the
@@ -58,7 +61,11 @@ public:
 
     // Workers stop at their next step: every transfer after this returns 0
     // at once (the one in flight finishes or times out). Cleared by start().
-    void requestStop() { stop_ = true; }
+    void requestStop()
+    {
+        stop_ = true;
+        stopSource_.request_stop();
+    }
     const std::atomic<bool>& stopRequested() const { return stop_; }
 
     // The transport the workers use: the runner's own, which honours a stop.
@@ -73,6 +80,8 @@ private:
     UsbTransport workerTransport_;
     std::atomic<int> active_{0};
     std::atomic<bool> stop_{false};
+    // Wakes workers sleeping on a clock; replaced by start() (while no work runs).
+    std::stop_source stopSource_;
     std::mutex threadsMutex_;
     std::vector<std::thread> threads_; // guarded by threadsMutex_
 };

@@ -1,7 +1,5 @@
 #include "operations/WriterSession.h"
 
-#include <QMetaObject>
-
 #include <algorithm>
 #include <cstdio>
 
@@ -17,7 +15,7 @@ constexpr const char* kRelistedLine = "\t\xA2\xD1 USB Devices are relisted.\r\n"
 } // namespace
 
 WriterSession::WriterSession(MessageLog& log, MessageBoxes& boxes, WriterListView& view)
-    : log_(log), boxes_(boxes), view_(view), context_(std::make_unique<QObject>())
+    : log_(log), boxes_(boxes), view_(view), poster_(std::make_unique<Poster>())
 {
     deviceTable_.setCloseFailureHandler([&boxes](int index) {
         char text[64];
@@ -32,7 +30,7 @@ WriterSession::~WriterSession()
     // Workers end at their next step; nothing they post back runs any more.
     runner_->requestStop();
     runner_->join();
-    context_.reset();
+    poster_.reset();
     // The back end's devices go before the back end itself.
     for (int i = 0; i < kMaxDevices; ++i)
         deviceTable_.close(i);
@@ -40,7 +38,7 @@ WriterSession::~WriterSession()
 
 void WriterSession::post(std::function<void()> fn)
 {
-    QMetaObject::invokeMethod(context_.get(), std::move(fn), Qt::QueuedConnection);
+    poster_->post(std::move(fn));
 }
 
 void WriterSession::setBackend(const BackendFactory& makeBackend)

@@ -10,8 +10,6 @@
 // thread. It knows nothing of widgets: what it shows goes to a log, message
 // boxes and a WriterListView.
 
-#include <QObject>
-
 #include <atomic>
 #include <cstdint>
 #include <functional>
@@ -20,6 +18,7 @@
 #include <string>
 #include <vector>
 
+#include "core/Poster.h"
 #include "operations/OperationRunner.h"
 #include "transport/DeviceNotifier.h"
 #include "transport/DeviceTable.h"
@@ -141,5 +140,5 @@ private:
 
     // Receives what the runner's threads post back; goes first when the
     // session goes, so nothing posted runs on a half-destroyed session.
-    std::unique_ptr<QObject> context_;
+    std::unique_ptr<Poster> poster_;
 };

@@ -1,8 +1,6 @@
 #include "pages/CTab_ConfigSave.h"
 
 #include <QByteArray>
-#include <QMetaObject>
-#include <QPointer>
 #include <QComboBox>
 #include <QGroupBox>
 #include <QKeyEvent>
@@ -93,6 +91,7 @@ QPushButton* makeButton(QWidget* parent, const DialogUnits& du, const QString& t
 
 CTab_ConfigSave::CTab_ConfigSave(QWidget* parent)
     : QWidget(parent)
+    , poster_(std::make_unique<Poster>())
 {
     buildControls();
 }
@@ -667,12 +666,9 @@ bool CTab_ConfigSave::OnConfigLoad()
         l->LogText(">> VREN Kesto Config Load - START <<\r\n");
     // The parse keeps the page's values where the text says nothing.
     ConfigLoadJob job{configText, settings};
-    QPointer<CTab_ConfigSave> page(this);
-    auto deliver = [page](ConfigLoadResult result) {
-        QMetaObject::invokeMethod(page, [page, result = std::move(result)] {
-            if (page)
-                page->ApplyConfigLoad(result);
-        }, Qt::QueuedConnection);
+    // The result comes back to this page's thread before the worker's finish.
+    auto deliver = [this](ConfigLoadResult result) {
+        poster_->post([this, result = std::move(result)] { ApplyConfigLoad(result); });
     };
     return window->runOperation(Operation::ConfigLoad, {0}, ConfigLoadMiddle(std::move(job), std::move(deliver)));
 }

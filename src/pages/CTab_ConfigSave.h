@@ -12,10 +12,12 @@
 
 #include <atomic>
 #include <cstdint>
+#include <memory>
 #include <string>
 #include <vector>
 
 #include "config/ConfigText.h"
+#include "core/Poster.h"
 #include "config/TargetSettings.h"
 #include "operations/ConfigOperations.h"
 #include "operations/OperationReport.h"
@@ -175,6 +177,9 @@ private:
     // the box) when none can be used.
     bool reopenWriters();
 
+    // Workers hand their results to the page through it; the window stops
+    // its workers before its pages go.
+    std::unique_ptr<Poster> poster_;
     MessageLog* log_ = nullptr;
     MessageBoxes* boxes_ = nullptr;
 

@@ -28,7 +28,7 @@ protected:
 class QuietBoxes : public MessageBoxes {
 public:
     void information(const std::string&) override {}
-    bool askYesNo(const std::string&) override { return false; }
+    bool askYesNo(const std::string&, const std::string&) override { return false; }
 };
 class NoList : public WriterListView {
 public:

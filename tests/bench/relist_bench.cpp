@@ -23,7 +23,7 @@ namespace {
 class QuietBoxes : public MessageBoxes {
 public:
     void information(const std::string&) override {}
-    bool askYesNo(const std::string&) override { return false; }
+    bool askYesNo(const std::string&, const std::string&) override { return false; }
 };
 
 class QuietLog : public MessageLog {

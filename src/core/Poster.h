@@ -1,0 +1,34 @@
+#pragma once
+// Runs functions on the thread an object lives on, posted from any thread,
+// in the order they were posted.
+//
+// What crosses the threads goes through a std::mutex of our own; Qt only
+// carries a bare wake-up event. So the hand-over is one that thread checkers
+// see, and a function posted after the poster is gone never runs.
+
+#include <QObject>
+
+#include <deque>
+#include <functional>
+#include <mutex>
+
+class QEvent;
+
+class Poster : public QObject {
+    Q_OBJECT
+public:
+    // Lives on the thread that creates it.
+    explicit Poster(QObject* parent = nullptr);
+    ~Poster() override;
+
+    // Callable from any thread; `fn` runs later on the poster's thread.
+    void post(std::function<void()> fn);
+
+protected:
+    bool event(QEvent* event) override;
+
+private:
+    std::mutex mutex_;
+    std::deque<std::function<void()>> queue_; // guarded by mutex_
+    bool wakeQueued_ = false;                 // guarded by mutex_
+};
