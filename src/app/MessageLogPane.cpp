@@ -61,9 +61,11 @@ void MessageLogPane::append(Rgb color, std::string text)
         wasEmpty = pending_.empty();
         pending_.push_back({color, std::move(text)});
     }
-    // Whoever makes the queue non-empty posts the drain; later appends ride on it.
+    // Whoever makes the queue non-empty posts the drain; later appends ride on
+    // it. Posted by name: nothing of ours is built on this thread for the UI
+    // thread to read, so the hand-over stays the mutex's alone.
     if (wasEmpty)
-        QMetaObject::invokeMethod(this, &MessageLogPane::drainPending, Qt::QueuedConnection);
+        QMetaObject::invokeMethod(this, "drainPending", Qt::QueuedConnection);
 }
 
 void MessageLogPane::drainPending()

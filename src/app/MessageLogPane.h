@@ -33,7 +33,7 @@ private:
         std::string text;
     };
 
-    void drainPending();
+    Q_INVOKABLE void drainPending();
     void insertAtEnd(Rgb color, const std::string& text);
     void scrollToEnd();
 

@@ -1,13 +1,6 @@
 #include "core/Poster.h"
 
-#include <QCoreApplication>
-#include <QEvent>
-
-namespace {
-
-const QEvent::Type kDrainEvent = QEvent::Type(QEvent::registerEventType());
-
-} // namespace
+#include <QMetaObject>
 
 Poster::Poster(QObject* parent)
     : QObject(parent)
@@ -22,14 +15,12 @@ void Poster::post(std::function<void()> fn)
     queue_.push_back(std::move(fn));
     if (!wakeQueued_) {
         wakeQueued_ = true;
-        QCoreApplication::postEvent(this, new QEvent(kDrainEvent));
+        QMetaObject::invokeMethod(this, "drain", Qt::QueuedConnection);
     }
 }
 
-bool Poster::event(QEvent* event)
+void Poster::drain()
 {
-    if (event->type() != kDrainEvent)
-        return QObject::event(event);
     std::deque<std::function<void()>> batch;
     {
         std::lock_guard lock(mutex_);
@@ -39,5 +30,4 @@ bool Poster::event(QEvent* event)
     // A function may post again; that goes into the next batch.
     for (std::function<void()>& fn : batch)
         fn();
-    return true;
 }

@@ -3,16 +3,15 @@
 // in the order they were posted.
 //
 // What crosses the threads goes through a std::mutex of our own; Qt only
-// carries a bare wake-up event. So the hand-over is one that thread checkers
-// see, and a function posted after the poster is gone never runs.
+// carries a bare wake-up call by name, whose event our code never touches.
+// So the hand-over is one that thread checkers see, and a function posted
+// after the poster is gone never runs.
 
 #include <QObject>
 
 #include <deque>
 #include <functional>
 #include <mutex>
-
-class QEvent;
 
 class Poster : public QObject {
     Q_OBJECT
@@ -24,10 +23,9 @@ public:
     // Callable from any thread; `fn` runs later on the poster's thread.
     void post(std::function<void()> fn);
 
-protected:
-    bool event(QEvent* event) override;
-
 private:
+    Q_INVOKABLE void drain();
+
     std::mutex mutex_;
     std::deque<std::function<void()>> queue_; // guarded by mutex_
     bool wakeQueued_ = false;                 // guarded by mutex_
