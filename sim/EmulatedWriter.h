@@ -76,6 +76,16 @@ struct WriterFaults {
     // After the host has taken this many more replies the writer unplugs itself.
     // Counts down; it is cleared when it fires.
     std::optional<int> unplugAfterReplies;
+    // After the host has taken this many more replies the writer stops
+    // answering (as noAnswer). Counts down; it is cleared when it fires.
+    std::optional<int> silentAfterReplies;
+
+    // What a configuration write stores differs from what arrived: the byte
+    // at this offset is inverted (if the text is that long) ...
+    std::optional<std::size_t> corruptStoredByte;
+    // ... or the last line (with its CR LF) is left out.
+    bool dropLastStoredLine = false;
+
     // Every reply becomes readable only this long after the request.
     std::chrono::milliseconds replyDelay{0};
 };

@@ -713,6 +713,7 @@ bool CTab_ConfigSave::OnConfigSave()
     }
     auto job = std::make_shared<ConfigSaveJob>();
     job->lines = configText.linesToSend(list_->GetRowCount());
+    job->verifyAfterSave = verifyAfterSave;
 
     if (MessageLog* l = log())
         l->LogText(">> VREN Kesto Config Save - START <<\r\n");
@@ -728,6 +729,7 @@ void CTab_ConfigSave::LoadPreviousSettings(const SettingsFile& file)
     settings.selectChip = file.readText(kSection, "SelectChip", "SOLVAN");
     ShowComboValue(chip_, settings.selectChip);
     ApplyChipSelection();
+    verifyAfterSave = file.readInt("Options", "VerifyAfterSave", 1) != 0;
 }
 
 void CTab_ConfigSave::ApplyConfigLoad(const ConfigLoadResult& result)
