@@ -134,6 +134,18 @@ WriterFaults EmulatedWriter::faults() const
     return faults_;
 }
 
+void EmulatedWriter::setLocation(std::string location)
+{
+    std::lock_guard lock(mutex_);
+    location_ = std::move(location);
+}
+
+std::string EmulatedWriter::location() const
+{
+    std::lock_guard lock(mutex_);
+    return location_;
+}
+
 // ---------------------------------------------------------------- file system
 
 std::vector<std::pair<std::string, std::string>>::iterator EmulatedWriter::findFile(const std::string& name)

@@ -123,6 +123,10 @@ public:
     void setInitDuration(std::chrono::milliseconds duration);
     std::chrono::milliseconds initDuration() const;
     void setFaults(WriterFaults faults);
+    // Where the writer is plugged in ("usb:1-3"); the bus gives a writer
+    // without one the first free port.
+    void setLocation(std::string location);
+    std::string location() const;
     WriterFaults faults() const;
 
     // ---- file system: names and contents are raw bytes, kept in order
@@ -205,6 +209,7 @@ private:
     WriterFaults faults_;
     std::vector<std::pair<std::string, std::string>> files_;
     bool plugged_ = true;
+    std::string location_;
 
     std::deque<PendingReply> pending_;
     std::vector<Bytes> requestLog_;

@@ -48,10 +48,11 @@ constexpr const char* kAboutMenuText = "VREN_KESTO_CONFIGURATOR \xC1\xA4\xBA\xB8
 class CVREN_KESTO_CONFIGURATORDlg::ListView : public WriterListView {
 public:
     explicit ListView(ContactList& list) : list_(list) {}
-    void clearWriters() override { list_.RemoveAllRows(); }
-    void addWriter(const std::string& statusText) override
+    void clearWriters() override { list_.RemoveContactRows(); }
+    void addWriter(const std::string& statusText, const WriterDetails& details) override
     {
         list_.contactStatusText = statusText;
+        list_.contactIdentity = {details.firmwareVersion, details.location, {}};
         list_.AddContactRow();
     }
 
@@ -74,6 +75,12 @@ public:
         }, Qt::QueuedConnection);
     }
     void logLine(Rgb color, const std::string& text) override { window_.messageLog_->LogPreformatted(color, text); }
+    void writerIdentified(int dev, const std::string& identification) override
+    {
+        QMetaObject::invokeMethod(&window_, [w = &window_, dev, identification] {
+            w->contactList_->SetRowIdentification(dev, identification);
+        }, Qt::QueuedConnection);
+    }
     void writerDone(Operation, int, OperationStatus) override {}
     void operationDone(Operation operation, const ControlsBack& controls) override
     {
