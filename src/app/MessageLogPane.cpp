@@ -10,6 +10,8 @@
 #include <QTextCursor>
 #include <QThread>
 
+#include <algorithm>
+
 namespace {
 
 QColor toQColor(Rgb color) { return QColor(rgbRed(color), rgbGreen(color), rgbBlue(color)); }
@@ -97,12 +99,33 @@ void MessageLogPane::insertAtEnd(Rgb color, const std::string& text)
     format.setFontItalic(false);
     format.setFontUnderline(false);
     cursor.insertText(fromCodePageLines(text), format);
+    const int removed = dropOldestLines();
 
-    if (userSelected && (user.anchor() != userAnchor || user.position() != userPosition)) {
-        user.setPosition(userAnchor);
-        user.setPosition(userPosition, QTextCursor::KeepAnchor);
+    if (!userSelected)
+        return;
+    // The selection keeps its text; what of it went with the oldest lines is gone.
+    const int anchor = std::max(0, userAnchor - removed);
+    const int position = std::max(0, userPosition - removed);
+    user = textCursor();
+    if (user.anchor() != anchor || user.position() != position) {
+        user.setPosition(anchor);
+        user.setPosition(position, QTextCursor::KeepAnchor);
         setTextCursor(user);
     }
+}
+
+int MessageLogPane::dropOldestLines()
+{
+    // The document ends with an empty block after the last line end.
+    const int excess = document()->blockCount() - 1 - kMaxLines;
+    if (excess <= 0)
+        return 0;
+    QTextCursor top(document());
+    top.movePosition(QTextCursor::Start);
+    top.movePosition(QTextCursor::NextBlock, QTextCursor::KeepAnchor, excess);
+    const int removed = top.position();
+    top.removeSelectedText();
+    return removed;
 }
 
 void MessageLogPane::scrollToEnd()

@@ -21,6 +21,9 @@ class MessageLogPane : public QTextEdit, public MessageLog {
 
 public:
     static constexpr Rgb kBackgroundColor = rgb(220, 220, 220);
+    // Lines the pane keeps; older ones go from the top. A day on the line
+    // would otherwise keep every relisting's lines in memory.
+    static constexpr int kMaxLines = 2000;
 
     explicit MessageLogPane(QWidget* parent = nullptr);
 
@@ -35,6 +38,8 @@ private:
 
     void drainPending();
     void insertAtEnd(Rgb color, const std::string& text);
+    // Removes the oldest lines beyond kMaxLines; the characters removed.
+    int dropOldestLines();
     void scrollToEnd();
 
     std::mutex pendingMutex_;
