@@ -46,6 +46,11 @@ public:
     void RemoveContactRows();
     // The identification an operation's common start read from a row's writer.
     void SetRowIdentification(int row, const std::string& identification);
+    // What is known of a row's writer; null for no such row.
+    const WriterIdentityText* RowIdentity(int row) const
+    {
+        return row >= 0 && std::size_t(row) < identities_.size() ? &identities_[std::size_t(row)] : nullptr;
+    }
     // The row's tooltip text (empty when nothing is known).
     QString RowToolTip(int row) const;
 

@@ -3,6 +3,10 @@
 #include <QApplication>
 #include <QCloseEvent>
 #include <QContextMenuEvent>
+#include <QDesktopServices>
+#include <QDir>
+#include <QPointer>
+#include <QUrl>
 #include <QFileInfo>
 #include <QGroupBox>
 #include <QKeyEvent>
@@ -17,6 +21,7 @@
 #include <vector>
 
 #include "app/AppIcon.h"
+#include "app/AuditLog.h"
 #include "app/COptionTabCtrl.h"
 #include "app/CodePage.h"
 #include "app/ContactList.h"
@@ -81,7 +86,12 @@ public:
             w->contactList_->SetRowIdentification(dev, identification);
         }, Qt::QueuedConnection);
     }
-    void writerDone(Operation, int, OperationStatus) override {}
+    void writerDone(Operation operation, int dev, OperationStatus status) override
+    {
+        QMetaObject::invokeMethod(&window_, [w = &window_, operation, dev, status] {
+            w->writeResultRecord(operation, dev, status);
+        }, Qt::QueuedConnection);
+    }
     void operationDone(Operation operation, const ControlsBack& controls) override
     {
         QMetaObject::invokeMethod(&window_, [w = &window_, operation, controls] { w->onOperationDone(operation, controls); },
@@ -117,6 +127,18 @@ CVREN_KESTO_CONFIGURATORDlg::CVREN_KESTO_CONFIGURATORDlg(MainWindowEnvironment e
         boxes_ = ownBoxes_.get();
     }
     buildLayout();
+    // A log file that cannot be written is said once, in the pane, and
+    // never stops anything.
+    auditLog_ = std::make_unique<AuditLog>(
+        environment_.logFolder.isEmpty() ? AuditLog::defaultFolder() : environment_.logFolder,
+        [pane = QPointer<MessageLogPane>(messageLog_)](const QString& message) {
+            const std::string text = toCodePage(message);
+            QMetaObject::invokeMethod(qApp, [pane, text] {
+                if (pane)
+                    pane->LogColored(kLogErrorColor, "%s\r\n", text.c_str());
+            }, Qt::QueuedConnection);
+        });
+    messageLog_->setAuditLog(auditLog_.get());
     listView_ = std::make_unique<ListView>(*contactList_);
     report_ = std::make_unique<Report>(*this);
     session_ = std::make_unique<WriterSession>(*messageLog_, *boxes_, *listView_);
@@ -133,6 +155,7 @@ CVREN_KESTO_CONFIGURATORDlg::~CVREN_KESTO_CONFIGURATORDlg()
     // Workers still running stop at their next step; the session waits for
     // them (one transfer at most) before the panes they report to go.
     session_.reset();
+    messageLog_->setAuditLog(nullptr);
     if (theMainWindow == this)
         theMainWindow = nullptr;
 }
@@ -294,10 +317,11 @@ std::atomic<int>* CVREN_KESTO_CONFIGURATORDlg::busyFlag(Operation operation) con
 }
 
 bool CVREN_KESTO_CONFIGURATORDlg::runOperation(Operation operation, const std::vector<int>& devices,
-                                               OperationMiddle middle)
+                                               OperationMiddle middle, const QString& resultNote)
 {
     if (!session_->startOperation(operation, devices, std::move(middle), *report_))
         return false;
+    resultNote_ = resultNote;
     if (operation == Operation::Initialization) {
         if (initPage_)
             initPage_->DisableOperationControls();
@@ -378,10 +402,32 @@ bool CVREN_KESTO_CONFIGURATORDlg::eventFilter(QObject* watched, QEvent* event)
     return QDialog::eventFilter(watched, event);
 }
 
+void CVREN_KESTO_CONFIGURATORDlg::writeResultRecord(Operation operation, int dev, OperationStatus status)
+{
+    // One line per writer result: what ran, on which writer, and how it ended.
+    const ContactList::WriterIdentityText* id = contactList_->RowIdentity(dev);
+    QString line = QStringLiteral("RESULT %1 Dev%2 id=\"%3\" usb=%4 result=\"%5\"")
+                       .arg(QString::fromLatin1(operationName(operation)))
+                       .arg(dev + 1, 2, 10, QLatin1Char('0'))
+                       .arg(id ? fromCodePage(id->identification) : QString())
+                       .arg(id && !id->location.empty() ? QString::fromLatin1(id->location) : QStringLiteral("?"))
+                       .arg(fromCodePage(finishStatusText(operation, status)));
+    if (!resultNote_.isEmpty())
+        line += QLatin1Char(' ') + resultNote_;
+    auditLog_->appendLine(line);
+}
+
+void CVREN_KESTO_CONFIGURATORDlg::openLogFolder()
+{
+    QDir().mkpath(auditLog_->folder());
+    QDesktopServices::openUrl(QUrl::fromLocalFile(auditLog_->folder()));
+}
+
 void CVREN_KESTO_CONFIGURATORDlg::contextMenuEvent(QContextMenuEvent* event)
 {
     QMenu menu(this);
     menu.addAction(fromCodePage(kAboutMenuText), this, &CVREN_KESTO_CONFIGURATORDlg::showAbout);
+    menu.addAction(QStringLiteral("Open log folder"), this, &CVREN_KESTO_CONFIGURATORDlg::openLogFolder);
     menu.exec(event->globalPos());
 }
 

@@ -1,5 +1,6 @@
 #include "app/MessageLogPane.h"
 
+#include "app/AuditLog.h"
 #include "app/CodePage.h"
 
 #include <QColor>
@@ -98,7 +99,17 @@ void MessageLogPane::insertAtEnd(Rgb color, const std::string& text)
     format.setFontWeight(QFont::Normal);
     format.setFontItalic(false);
     format.setFontUnderline(false);
-    cursor.insertText(fromCodePageLines(text), format);
+    const QString shown = fromCodePageLines(text);
+    cursor.insertText(shown, format);
+    if (audit_) {
+        // Lines are written when they end, as the pane shows them.
+        auditPartial_ += shown;
+        qsizetype end;
+        while ((end = auditPartial_.indexOf(QLatin1Char('\n'))) >= 0) {
+            audit_->appendLine(auditPartial_.left(end));
+            auditPartial_.remove(0, end + 1);
+        }
+    }
     const int removed = dropOldestLines();
 
     if (!userSelected)

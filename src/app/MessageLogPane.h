@@ -9,6 +9,7 @@
 
 #include "core/MessageLog.h"
 
+#include <QString>
 #include <QTextEdit>
 
 #include <deque>
@@ -27,6 +28,10 @@ public:
 
     explicit MessageLogPane(QWidget* parent = nullptr);
 
+    // Every whole line the pane shows from now on also goes to `log`
+    // (null: none). The log must outlive the pane or be unset first.
+    void setAuditLog(class AuditLog* log) { audit_ = log; }
+
 protected:
     void append(Rgb color, std::string text) override;
 
@@ -42,6 +47,8 @@ private:
     int dropOldestLines();
     void scrollToEnd();
 
+    class AuditLog* audit_ = nullptr;
+    QString auditPartial_; // the shown line not ended yet (UI thread)
     std::mutex pendingMutex_;
     std::deque<PendingAppend> pending_; // guarded by pendingMutex_
 };

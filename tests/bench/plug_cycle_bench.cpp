@@ -80,6 +80,7 @@ int main(int argc, char** argv)
     env.profile = &profile;
     env.boxes = &boxes;
     env.executablePath = dir.filePath(QStringLiteral("VREN_Kesto_Configurator"));
+    env.logFolder = dir.filePath(QStringLiteral("logs"));
     env.makeBackend = [&bus](BackendKind, TransportServices services) -> std::unique_ptr<TransportBackend> {
         return std::make_unique<EmulatedTransport>(std::move(services), bus, std::chrono::milliseconds(100));
     };
