@@ -34,6 +34,13 @@ public:
 
     void* notificationHandle() const override { return writer_.get(); }
 
+    UsbDeviceIdentity identity() const override
+    {
+        UsbDeviceIdentity id;
+        id.location = writer_->location();
+        return id;
+    }
+
 private:
     // A writer that unplugged itself during the transfer leaves the bus now,
     // so that its removal is announced as a real one would be.
@@ -109,6 +116,17 @@ void EmulatedBus::plug(std::shared_ptr<EmulatedWriter> writer)
         if (std::find(writers_.begin(), writers_.end(), writer) != writers_.end()) {
             writer = nullptr;
         } else {
+            if (writer->location().empty()) {
+                // The first port of the emulated hub that no present writer holds.
+                for (int port = 1;; ++port) {
+                    const std::string location = "usb:1-" + std::to_string(port);
+                    if (std::none_of(writers_.begin(), writers_.end(),
+                                     [&](const auto& w) { return w->location() == location; })) {
+                        writer->setLocation(location);
+                        break;
+                    }
+                }
+            }
             writer->plugIn();
             writers_.push_back(writer);
         }

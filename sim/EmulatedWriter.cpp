@@ -134,6 +134,18 @@ WriterFaults EmulatedWriter::faults() const
     return faults_;
 }
 
+void EmulatedWriter::setLocation(std::string location)
+{
+    std::lock_guard lock(mutex_);
+    location_ = std::move(location);
+}
+
+std::string EmulatedWriter::location() const
+{
+    std::lock_guard lock(mutex_);
+    return location_;
+}
+
 // ---------------------------------------------------------------- file system
 
 std::vector<std::pair<std::string, std::string>>::iterator EmulatedWriter::findFile(const std::string& name)
@@ -307,6 +319,10 @@ int EmulatedWriter::hostRead(std::uint8_t* buffer, int capacity, std::chrono::mi
             if (faults_.unplugAfterReplies && --*faults_.unplugAfterReplies <= 0) {
                 faults_.unplugAfterReplies.reset();
                 goUnplugged();
+            }
+            if (faults_.silentAfterReplies && --*faults_.silentAfterReplies <= 0) {
+                faults_.silentAfterReplies.reset();
+                faults_.noAnswer = true;
             }
             // A packet larger than the buffer is a babble error on USB: the
             // transfer fails and the packet is gone.
@@ -577,10 +593,17 @@ void EmulatedWriter::handleConfigLine(const Bytes& request)
 
 void EmulatedWriter::handleConfigEnd()
 {
-    const std::string text = std::move(streamText_);
+    std::string text = std::move(streamText_);
     endStream();
     if (!sendStatus(CMD_END, RS_OK, 0, faultFor(faults_.commandStatus, std::uint8_t(CMD_END))))
         return;
+    if (faults_.corruptStoredByte && *faults_.corruptStoredByte < text.size())
+        text[*faults_.corruptStoredByte] = char(~std::uint8_t(text[*faults_.corruptStoredByte]));
+    if (faults_.dropLastStoredLine && !text.empty()) {
+        // The text ends in CR LF; the last line starts after the one before.
+        const std::size_t previous = text.size() >= 2 ? text.rfind('\n', text.size() - 2) : std::string::npos;
+        text.erase(previous == std::string::npos ? 0 : previous + 1);
+    }
     const auto it = findFile(kConfigFileName);
     if (it != files_.end())
         it->second = text;

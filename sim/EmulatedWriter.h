@@ -76,6 +76,16 @@ struct WriterFaults {
     // After the host has taken this many more replies the writer unplugs itself.
     // Counts down; it is cleared when it fires.
     std::optional<int> unplugAfterReplies;
+    // After the host has taken this many more replies the writer stops
+    // answering (as noAnswer). Counts down; it is cleared when it fires.
+    std::optional<int> silentAfterReplies;
+
+    // What a configuration write stores differs from what arrived: the byte
+    // at this offset is inverted (if the text is that long) ...
+    std::optional<std::size_t> corruptStoredByte;
+    // ... or the last line (with its CR LF) is left out.
+    bool dropLastStoredLine = false;
+
     // Every reply becomes readable only this long after the request.
     std::chrono::milliseconds replyDelay{0};
 };
@@ -113,6 +123,10 @@ public:
     void setInitDuration(std::chrono::milliseconds duration);
     std::chrono::milliseconds initDuration() const;
     void setFaults(WriterFaults faults);
+    // Where the writer is plugged in ("usb:1-3"); the bus gives a writer
+    // without one the first free port.
+    void setLocation(std::string location);
+    std::string location() const;
     WriterFaults faults() const;
 
     // ---- file system: names and contents are raw bytes, kept in order
@@ -195,6 +209,7 @@ private:
     WriterFaults faults_;
     std::vector<std::pair<std::string, std::string>> files_;
     bool plugged_ = true;
+    std::string location_;
 
     std::deque<PendingReply> pending_;
     std::vector<Bytes> requestLog_;

@@ -5,6 +5,8 @@
 // of the screen to FILE and end (for a run under xvfb-run).
 // --screenshot-config FILE: a Config Load, then a Config Save to every writer,
 // with pictures FILE-load.png and FILE-save.png.
+// --screenshot-tooltip FILE: a Config Load, then the first writer row's
+// tooltip (identification, firmware, USB location) shown and pictured.
 // --screenshot-init DIR: initialize the writers from the "Kesto Initial" page
 // (answering its question Yes), save the window before, during and after to
 // DIR/init_page.png, init_during.png and init_after.png, give the first
@@ -19,6 +21,9 @@
 #include <QSlider>
 #include <QTabBar>
 #include <QTimer>
+#include <QToolTip>
+
+#include "app/ContactList.h"
 
 #include <cstdio>
 
@@ -131,6 +136,30 @@ int main(int argc, char** argv)
         });
         QTimer::singleShot(6000, &panel, [grab, configShots] {
             grab(configShots + QStringLiteral("-save.png"));
+            if (CVREN_KESTO_CONFIGURATORDlg* window = mainWindow())
+                window->close();
+            QCoreApplication::quit();
+        });
+    }
+    QString tooltipShot;
+    if (const int i = int(args.indexOf(QStringLiteral("--screenshot-tooltip"))); i >= 0 && i + 1 < args.size())
+        tooltipShot = args[i + 1];
+    if (!tooltipShot.isEmpty()) {
+        QTimer::singleShot(1500, &panel, [] {
+            if (CVREN_KESTO_CONFIGURATORDlg* window = mainWindow())
+                window->configPage()->OnConfigLoad();
+        });
+        QTimer::singleShot(3500, &panel, [] {
+            CVREN_KESTO_CONFIGURATORDlg* window = mainWindow();
+            if (!window || window->contactList()->GetRowCount() == 0)
+                return;
+            ContactList* list = window->contactList();
+            const QModelIndex cell = list->model()->index(0, ContactList::ColumnStatus);
+            const QPoint at = list->viewport()->mapToGlobal(list->visualRect(cell).center());
+            QToolTip::showText(at, cell.data(Qt::ToolTipRole).toString(), list->viewport());
+        });
+        QTimer::singleShot(4500, &panel, [tooltipShot] {
+            QGuiApplication::primaryScreen()->grabWindow(0).save(tooltipShot);
             if (CVREN_KESTO_CONFIGURATORDlg* window = mainWindow())
                 window->close();
             QCoreApplication::quit();

@@ -1,5 +1,6 @@
 // Shared main() of every test program: GoogleTest on a headless QApplication.
 #include <QApplication>
+#include <QStandardPaths>
 #include <QByteArray>
 #include <QLoggingCategory>
 #include <QTemporaryDir>
@@ -42,5 +43,8 @@ int main(int argc, char** argv)
     previousHandler = qInstallMessageHandler(filterQtMessages);
 
     QApplication app(argc, argv);
+    // Log files and other user data of windows made by tests stay out of the
+    // user's own folders.
+    QStandardPaths::setTestModeEnabled(true);
     return RUN_ALL_TESTS();
 }

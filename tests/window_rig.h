@@ -76,6 +76,8 @@ protected:
         // rig's own.
         if (env.executablePath.isEmpty())
             env.executablePath = dir.filePath(QStringLiteral("VREN_Kesto_Configurator"));
+        if (env.logFolder.isEmpty())
+            env.logFolder = dir.filePath(QStringLiteral("logs"));
         window = std::make_unique<CVREN_KESTO_CONFIGURATORDlg>(std::move(env));
         window->OnInitDialog();
         if (show)

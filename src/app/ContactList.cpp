@@ -1,6 +1,7 @@
 #include "app/ContactList.h"
 
 #include <QAbstractItemView>
+#include <QStringList>
 
 #include "app/CodePage.h"
 #include "core/MessageLog.h"
@@ -47,6 +48,9 @@ void ContactList::AddContactRow()
     SetCellText(n, ColumnEnable, QString());
     SetCellCheck(n, ColumnEnable, kChecked);
     SetCellText(n, ColumnStatus, fromCodePage(contactStatusText));
+    identities_.resize(std::size_t(n));
+    identities_.push_back(contactIdentity);
+    showIdentity(n);
     setUpdatesEnabled(true);
     // Written whatever the status, as the list has always done.
     log_.LogText("VREN Kesto Device No.%d Contact - OK!\r\n", n + 1);
@@ -60,6 +64,48 @@ void ContactList::SetStatusText(int row, const std::string& text)
 std::string ContactList::StatusText(int row) const
 {
     return toCodePage(GetCellText(row, ColumnStatus));
+}
+
+void ContactList::RemoveContactRows()
+{
+    RemoveAllRows();
+    identities_.clear();
+}
+
+void ContactList::SetRowIdentification(int row, const std::string& identification)
+{
+    if (row < 0 || row >= GetRowCount() || std::size_t(row) >= identities_.size())
+        return;
+    identities_[std::size_t(row)].identification = identification;
+    showIdentity(row);
+}
+
+QString ContactList::RowToolTip(int row) const
+{
+    if (row < 0 || std::size_t(row) >= identities_.size())
+        return {};
+    const WriterIdentityText& id = identities_[std::size_t(row)];
+    // Writer texts are code-page bytes that may be anything: invalid
+    // sequences become U+FFFD here.
+    QStringList lines;
+    if (!id.identification.empty())
+        lines << QStringLiteral("Identification: ") + fromCodePage(id.identification);
+    if (!id.firmwareVersion.empty())
+        lines << QStringLiteral("Firmware: ") + fromCodePage(id.firmwareVersion);
+    if (!id.location.empty())
+        lines << QStringLiteral("USB: ") + QString::fromLatin1(id.location);
+    return lines.join(QLatin1Char('\n'));
+}
+
+void ContactList::showIdentity(int row)
+{
+    // As escaped rich text: a writer's text that looks like markup is shown
+    // as it is, never interpreted.
+    QString text = RowToolTip(row);
+    if (!text.isEmpty())
+        text = QStringLiteral("<p style='white-space:pre'>") + text.toHtmlEscaped() + QStringLiteral("</p>");
+    for (int column = ColumnNumber; column <= ColumnStatus; ++column)
+        SetCellToolTip(row, column, text);
 }
 
 bool ContactList::IsRowChecked(int row) const

@@ -4,6 +4,7 @@
 // Row r always stands for device index r.
 
 #include <string>
+#include <vector>
 
 #include "widgets/CXListCtrl.h"
 
@@ -32,6 +33,27 @@ public:
     // The status text the next row added shows (code-page bytes).
     std::string contactStatusText;
 
+    // What is known about the writer of a row (texts as code-page bytes),
+    // shown as the row's tooltip so that a person can find the device.
+    struct WriterIdentityText {
+        std::string firmwareVersion;
+        std::string location;
+        std::string identification;
+    };
+    // What the next row added knows of its writer.
+    WriterIdentityText contactIdentity;
+    // Every row removed, with what was known of its writer.
+    void RemoveContactRows();
+    // The identification an operation's common start read from a row's writer.
+    void SetRowIdentification(int row, const std::string& identification);
+    // What is known of a row's writer; null for no such row.
+    const WriterIdentityText* RowIdentity(int row) const
+    {
+        return row >= 0 && std::size_t(row) < identities_.size() ? &identities_[std::size_t(row)] : nullptr;
+    }
+    // The row's tooltip text (empty when nothing is known).
+    QString RowToolTip(int row) const;
+
     // Status cell of a writer's row; callable from any thread. Code-page bytes.
     void SetStatusText(int row, const std::string& text);
     std::string StatusText(int row) const;
@@ -45,6 +67,9 @@ public:
 
 private:
     void paintRow(int row, const QColor& background);
+    void showIdentity(int row);
+
+    std::vector<WriterIdentityText> identities_; // one per row
 
     MessageLog& log_;
 };

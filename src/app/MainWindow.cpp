@@ -3,6 +3,10 @@
 #include <QApplication>
 #include <QCloseEvent>
 #include <QContextMenuEvent>
+#include <QDesktopServices>
+#include <QDir>
+#include <QPointer>
+#include <QUrl>
 #include <QFileInfo>
 #include <QGroupBox>
 #include <QKeyEvent>
@@ -17,6 +21,7 @@
 #include <vector>
 
 #include "app/AppIcon.h"
+#include "app/AuditLog.h"
 #include "app/COptionTabCtrl.h"
 #include "app/CodePage.h"
 #include "app/ContactList.h"
@@ -48,10 +53,11 @@ constexpr const char* kAboutMenuText = "VREN_KESTO_CONFIGURATOR \xC1\xA4\xBA\xB8
 class CVREN_KESTO_CONFIGURATORDlg::ListView : public WriterListView {
 public:
     explicit ListView(ContactList& list) : list_(list) {}
-    void clearWriters() override { list_.RemoveAllRows(); }
-    void addWriter(const std::string& statusText) override
+    void clearWriters() override { list_.RemoveContactRows(); }
+    void addWriter(const std::string& statusText, const WriterDetails& details) override
     {
         list_.contactStatusText = statusText;
+        list_.contactIdentity = {details.firmwareVersion, details.location, {}};
         list_.AddContactRow();
     }
 
@@ -74,7 +80,18 @@ public:
         });
     }
     void logLine(Rgb color, const std::string& text) override { window_.messageLog_->LogPreformatted(color, text); }
-    void writerDone(Operation, int, OperationStatus) override {}
+    void writerIdentified(int dev, const std::string& identification) override
+    {
+        window_.poster_->post([w = &window_, dev, identification] {
+            w->contactList_->SetRowIdentification(dev, identification);
+        });
+    }
+    void writerDone(Operation operation, int dev, OperationStatus status) override
+    {
+        window_.poster_->post([w = &window_, operation, dev, status] {
+            w->writeResultRecord(operation, dev, status);
+        });
+    }
     void operationDone(Operation operation, const ControlsBack& controls) override
     {
         window_.poster_->post([w = &window_, operation, controls] { w->onOperationDone(operation, controls); });
@@ -110,6 +127,17 @@ CVREN_KESTO_CONFIGURATORDlg::CVREN_KESTO_CONFIGURATORDlg(MainWindowEnvironment e
     }
     buildLayout();
     poster_ = std::make_unique<Poster>();
+    // A log file that cannot be written is said once, in the pane, and
+    // never stops anything.
+    auditLog_ = std::make_unique<AuditLog>(
+        environment_.logFolder.isEmpty() ? AuditLog::defaultFolder() : environment_.logFolder,
+        [this](const QString& message) {
+            // Later, never inside the append that failed.
+            poster_->post([this, text = toCodePage(message)] {
+                messageLog_->LogColored(kLogErrorColor, "%s\r\n", text.c_str());
+            });
+        });
+    messageLog_->setAuditLog(auditLog_.get());
     listView_ = std::make_unique<ListView>(*contactList_);
     report_ = std::make_unique<Report>(*this);
     session_ = std::make_unique<WriterSession>(*messageLog_, *boxes_, *listView_);
@@ -126,6 +154,7 @@ CVREN_KESTO_CONFIGURATORDlg::~CVREN_KESTO_CONFIGURATORDlg()
     // Workers still running stop at their next step; the session waits for
     // them (one transfer at most) before the panes they report to go.
     session_.reset();
+    messageLog_->setAuditLog(nullptr);
     if (theMainWindow == this)
         theMainWindow = nullptr;
 }
@@ -287,10 +316,11 @@ std::atomic<int>* CVREN_KESTO_CONFIGURATORDlg::busyFlag(Operation operation) con
 }
 
 bool CVREN_KESTO_CONFIGURATORDlg::runOperation(Operation operation, const std::vector<int>& devices,
-                                               OperationMiddle middle)
+                                               OperationMiddle middle, const QString& resultNote)
 {
     if (!session_->startOperation(operation, devices, std::move(middle), *report_))
         return false;
+    resultNote_ = resultNote;
     if (operation == Operation::Initialization) {
         if (initPage_)
             initPage_->DisableOperationControls();
@@ -371,10 +401,32 @@ bool CVREN_KESTO_CONFIGURATORDlg::eventFilter(QObject* watched, QEvent* event)
     return QDialog::eventFilter(watched, event);
 }
 
+void CVREN_KESTO_CONFIGURATORDlg::writeResultRecord(Operation operation, int dev, OperationStatus status)
+{
+    // One line per writer result: what ran, on which writer, and how it ended.
+    const ContactList::WriterIdentityText* id = contactList_->RowIdentity(dev);
+    QString line = QStringLiteral("RESULT %1 Dev%2 id=\"%3\" usb=%4 result=\"%5\"")
+                       .arg(QString::fromLatin1(operationName(operation)))
+                       .arg(dev + 1, 2, 10, QLatin1Char('0'))
+                       .arg(id ? fromCodePage(id->identification) : QString())
+                       .arg(id && !id->location.empty() ? QString::fromLatin1(id->location) : QStringLiteral("?"))
+                       .arg(fromCodePage(finishStatusText(operation, status)));
+    if (!resultNote_.isEmpty())
+        line += QLatin1Char(' ') + resultNote_;
+    auditLog_->appendLine(line);
+}
+
+void CVREN_KESTO_CONFIGURATORDlg::openLogFolder()
+{
+    QDir().mkpath(auditLog_->folder());
+    QDesktopServices::openUrl(QUrl::fromLocalFile(auditLog_->folder()));
+}
+
 void CVREN_KESTO_CONFIGURATORDlg::contextMenuEvent(QContextMenuEvent* event)
 {
     QMenu menu(this);
     menu.addAction(fromCodePage(kAboutMenuText), this, &CVREN_KESTO_CONFIGURATORDlg::showAbout);
+    menu.addAction(QStringLiteral("Open log folder"), this, &CVREN_KESTO_CONFIGURATORDlg::openLogFolder);
     menu.exec(event->globalPos());
 }
 

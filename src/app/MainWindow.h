@@ -24,6 +24,7 @@
 #include "transport/TransportBackend.h"
 #include "transport/UsbTransport.h"
 
+class AuditLog;
 class COptionTabCtrl;
 class CTab_ConfigSave;
 class CTab_KestoFormat;
@@ -49,6 +50,8 @@ struct MainWindowEnvironment {
     // Device notifications. Empty: the udev notifier with the real back ends,
     // and none (no plug and unplug) with a back end of makeBackend's.
     std::function<std::unique_ptr<DeviceNotifier>()> makeNotifier;
+    // Where the per-day log files go. Empty: the user's data folder, "logs".
+    QString logFolder;
 };
 
 class CVREN_KESTO_CONFIGURATORDlg : public QDialog {
@@ -79,7 +82,10 @@ public:
     // Starts a device operation on the given writers for its page: the page's
     // controls are disabled and its busy flag set until the last worker has
     // finished. False, and nothing changed, when it cannot start.
-    bool runOperation(Operation operation, const std::vector<int>& devices, OperationMiddle middle);
+    // `resultNote` ends each writer's record line in the log file (a save's
+    // SHA-256).
+    bool runOperation(Operation operation, const std::vector<int>& devices, OperationMiddle middle,
+                      const QString& resultNote = {});
 
     // Called by the back ends for every writer opened.
     void RegisterDeviceInfo(void* handle) { session_->RegisterDeviceInfo(handle); }
@@ -95,6 +101,7 @@ public:
     DeviceTable& deviceTable() { return session_->deviceTable(); }
     const UsbTransport& transport() const { return session_->transport(); }
     MessageLogPane* messageLog() const { return messageLog_; }
+    AuditLog& auditLog() const { return *auditLog_; }
     ContactList* contactList() const { return contactList_; }
     COptionTabCtrl* tabControl() const { return tabCtrl_; }
     CTab_ConfigSave* configPage() const { return configPage_; }
@@ -121,6 +128,8 @@ private:
     QSettings& profile();
     std::atomic<int>* busyFlag(Operation operation) const;
     void onOperationDone(Operation operation, const ControlsBack& controls);
+    void writeResultRecord(Operation operation, int dev, OperationStatus status);
+    void openLogFolder();
 
     MainWindowEnvironment environment_;
     std::unique_ptr<QSettings> ownProfile_;
@@ -129,6 +138,8 @@ private:
 
     // Brings what the workers report to the UI thread.
     std::unique_ptr<Poster> poster_;
+    std::unique_ptr<AuditLog> auditLog_;
+    QString resultNote_;
     std::unique_ptr<ListView> listView_;
     std::unique_ptr<Report> report_;
     std::unique_ptr<WriterSession> session_;

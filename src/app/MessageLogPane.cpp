@@ -1,5 +1,6 @@
 #include "app/MessageLogPane.h"
 
+#include "app/AuditLog.h"
 #include "app/CodePage.h"
 
 #include <QColor>
@@ -9,6 +10,8 @@
 #include <QTextCharFormat>
 #include <QTextCursor>
 #include <QThread>
+
+#include <algorithm>
 
 namespace {
 
@@ -98,13 +101,44 @@ void MessageLogPane::insertAtEnd(Rgb color, const std::string& text)
     format.setFontWeight(QFont::Normal);
     format.setFontItalic(false);
     format.setFontUnderline(false);
-    cursor.insertText(fromCodePageLines(text), format);
+    const QString shown = fromCodePageLines(text);
+    cursor.insertText(shown, format);
+    if (audit_) {
+        // Lines are written when they end, as the pane shows them.
+        auditPartial_ += shown;
+        qsizetype end;
+        while ((end = auditPartial_.indexOf(QLatin1Char('\n'))) >= 0) {
+            audit_->appendLine(auditPartial_.left(end));
+            auditPartial_.remove(0, end + 1);
+        }
+    }
+    const int removed = dropOldestLines();
 
-    if (userSelected && (user.anchor() != userAnchor || user.position() != userPosition)) {
-        user.setPosition(userAnchor);
-        user.setPosition(userPosition, QTextCursor::KeepAnchor);
+    if (!userSelected)
+        return;
+    // The selection keeps its text; what of it went with the oldest lines is gone.
+    const int anchor = std::max(0, userAnchor - removed);
+    const int position = std::max(0, userPosition - removed);
+    user = textCursor();
+    if (user.anchor() != anchor || user.position() != position) {
+        user.setPosition(anchor);
+        user.setPosition(position, QTextCursor::KeepAnchor);
         setTextCursor(user);
     }
+}
+
+int MessageLogPane::dropOldestLines()
+{
+    // The document ends with an empty block after the last line end.
+    const int excess = document()->blockCount() - 1 - kMaxLines;
+    if (excess <= 0)
+        return 0;
+    QTextCursor top(document());
+    top.movePosition(QTextCursor::Start);
+    top.movePosition(QTextCursor::NextBlock, QTextCursor::KeepAnchor, excess);
+    const int removed = top.position();
+    top.removeSelectedText();
+    return removed;
 }
 
 void MessageLogPane::scrollToEnd()

@@ -9,6 +9,7 @@
 
 #include "core/MessageLog.h"
 
+#include <QString>
 #include <QTextEdit>
 
 #include <deque>
@@ -21,8 +22,15 @@ class MessageLogPane : public QTextEdit, public MessageLog {
 
 public:
     static constexpr Rgb kBackgroundColor = rgb(220, 220, 220);
+    // Lines the pane keeps; older ones go from the top. A day on the line
+    // would otherwise keep every relisting's lines in memory.
+    static constexpr int kMaxLines = 2000;
 
     explicit MessageLogPane(QWidget* parent = nullptr);
+
+    // Every whole line the pane shows from now on also goes to `log`
+    // (null: none). The log must outlive the pane or be unset first.
+    void setAuditLog(class AuditLog* log) { audit_ = log; }
 
 protected:
     void append(Rgb color, std::string text) override;
@@ -35,8 +43,12 @@ private:
 
     Q_INVOKABLE void drainPending();
     void insertAtEnd(Rgb color, const std::string& text);
+    // Removes the oldest lines beyond kMaxLines; the characters removed.
+    int dropOldestLines();
     void scrollToEnd();
 
+    class AuditLog* audit_ = nullptr;
+    QString auditPartial_; // the shown line not ended yet (UI thread)
     std::mutex pendingMutex_;
     std::deque<PendingAppend> pending_; // guarded by pendingMutex_
 };

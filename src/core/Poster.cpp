@@ -11,23 +11,23 @@ Poster::~Poster() = default;
 
 void Poster::post(std::function<void()> fn)
 {
+    // One wake-up per function: the functions then run in the order of the
+    // events, which keeps them in step with what the same thread posted to
+    // other posters and objects.
     std::lock_guard lock(mutex_);
     queue_.push_back(std::move(fn));
-    if (!wakeQueued_) {
-        wakeQueued_ = true;
-        QMetaObject::invokeMethod(this, "drain", Qt::QueuedConnection);
-    }
+    QMetaObject::invokeMethod(this, "drain", Qt::QueuedConnection);
 }
 
 void Poster::drain()
 {
-    std::deque<std::function<void()>> batch;
+    std::function<void()> fn;
     {
         std::lock_guard lock(mutex_);
-        batch.swap(queue_);
-        wakeQueued_ = false;
+        if (queue_.empty())
+            return;
+        fn = std::move(queue_.front());
+        queue_.pop_front();
     }
-    // A function may post again; that goes into the next batch.
-    for (std::function<void()>& fn : batch)
-        fn();
+    fn();
 }

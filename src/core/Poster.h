@@ -1,6 +1,7 @@
 #pragma once
 // Runs functions on the thread an object lives on, posted from any thread,
-// in the order they were posted.
+// in the order they were posted, also relative to what the same thread posts
+// elsewhere (one wake-up event per function).
 //
 // What crosses the threads goes through a std::mutex of our own; Qt only
 // carries a bare wake-up call by name, whose event our code never touches.
@@ -28,5 +29,4 @@ private:
 
     std::mutex mutex_;
     std::deque<std::function<void()>> queue_; // guarded by mutex_
-    bool wakeQueued_ = false;                 // guarded by mutex_
 };

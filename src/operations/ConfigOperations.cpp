@@ -1,5 +1,6 @@
 #include "operations/ConfigOperations.h"
 
+#include <algorithm>
 #include <cstring>
 
 #include "config/ConfigParser.h"
@@ -84,6 +85,41 @@ OperationStatus Kesto_ConfigSave(KestoProtocol& protocol, MessageLog& log, int d
     return status;
 }
 
+OperationStatus Kesto_ConfigVerify(KestoProtocol& protocol, MessageLog& log, int dev,
+                                   const std::vector<std::string>& lines)
+{
+    std::string sent;
+    for (const std::string& line : lines)
+        sent.append(line).append("\r\n");
+
+    std::string stored;
+    StreamStep step = StreamStep::None;
+    const OperationStatus status = protocol.Kesto_ConfigRead(dev, stored, &step);
+    // A transfer that failed says so in the finish; the writer may not even be there.
+    if (status == OS_WRITE_USB_ERROR || status == OS_READ_USB_ERROR) {
+        log.LogColored(kLogErrorColor, "\t +  Dev%02d: <configuration> Verify Read Error!\r\n", dev + 1);
+        return status;
+    }
+    // An empty stored text is announced as length 0: it differs at byte 0
+    // like any other short text. Any other refusal leaves nothing to compare.
+    const bool empty = status == OS_CONFIG_WRONG && step == StreamStep::Request && protocol.lastReply(dev).value == 0;
+    if (status != OS_SUCCESS && !empty) {
+        log.LogColored(kLogErrorColor, "\t +  Dev%02d: <configuration> Verify Error! (cannot read it back)\r\n",
+                       dev + 1);
+        return OS_VERIFY_ERROR;
+    }
+    if (stored == sent) {
+        log.LogText("\t +  Dev%02d: <configuration> Verify OK!\r\n", dev + 1);
+        return OS_SUCCESS;
+    }
+    const auto mismatch = std::mismatch(sent.begin(), sent.end(), stored.begin(), stored.end());
+    const std::size_t offset = std::size_t(mismatch.first - sent.begin());
+    log.LogColored(kLogErrorColor,
+        "\t +  Dev%02d: <configuration> Verify Error at byte %zu! (%zu bytes sent, %zu read back)\r\n", dev + 1,
+        offset, sent.size(), stored.size());
+    return OS_VERIFY_ERROR;
+}
+
 bool isConfigFileName(const std::string& name)
 {
     static constexpr char kConfig[] = "config.ini";
@@ -131,6 +167,9 @@ OperationMiddle ConfigLoadMiddle(ConfigLoadJob job, std::function<void(ConfigLoa
 OperationMiddle ConfigSaveMiddle(std::shared_ptr<const ConfigSaveJob> job)
 {
     return [job = std::move(job)](WorkerContext& c) -> OperationStatus {
-        return Kesto_ConfigSave(c.protocol, c.log, c.dev, job->lines);
+        const OperationStatus status = Kesto_ConfigSave(c.protocol, c.log, c.dev, job->lines);
+        if (status != OS_SUCCESS || !job->verifyAfterSave)
+            return status;
+        return Kesto_ConfigVerify(c.protocol, c.log, c.dev, job->lines);
     };
 }

@@ -24,6 +24,14 @@ OperationStatus Kesto_ConfigLoad(KestoProtocol& protocol, MessageLog& log, int d
 OperationStatus Kesto_ConfigSave(KestoProtocol& protocol, MessageLog& log, int dev,
                                  const std::vector<std::string>& lines);
 
+// Reads writer `dev`'s configuration back and compares it byte for byte with
+// `lines` as sent (each followed by CR LF). OS_SUCCESS when equal, with the
+// "Verify OK!" line; OS_VERIFY_ERROR when it differs or the writer cannot
+// give it (the line names the first differing byte); a transfer that failed
+// keeps its USB status.
+OperationStatus Kesto_ConfigVerify(KestoProtocol& protocol, MessageLog& log, int dev,
+                                   const std::vector<std::string>& lines);
+
 // True for the name the writer keeps its configuration under: the first ten
 // characters are "config.ini" (so a backup "config.ini.bak" counts too).
 bool isConfigFileName(const std::string& name);
@@ -54,7 +62,9 @@ OperationMiddle ConfigLoadMiddle(ConfigLoadJob job, std::function<void(ConfigLoa
 // starts, and never changed while any of them sends it.
 struct ConfigSaveJob {
     std::vector<std::string> lines; // without their CR LF
+    bool verifyAfterSave = true;    // read the configuration back and compare
 };
 
-// The Config Save worker's step: the job's lines to the worker's writer.
+// The Config Save worker's steps: the job's lines to the worker's writer,
+// then, if the job asks for it, the read-back check.
 OperationMiddle ConfigSaveMiddle(std::shared_ptr<const ConfigSaveJob> job);

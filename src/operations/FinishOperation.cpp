@@ -54,6 +54,7 @@ constexpr FinishText kFinishTexts[] = {
     {OS_WRITE_USB_ERROR, "WriteUSB Error!", "WriteUSB Error!"},
     {OS_READ_USB_ERROR, "ReadUSB Error!", "ReadUSB Error!"},
     {OS_COMM_ERROR, "COMM Error!", "COMM Error!"},
+    {OS_VERIFY_ERROR, "Verify Error!", "Verify Error!"},
     {OS_EXIT_OK, nullptr, "EXIT Ok!"},
 };
 constexpr FinishText kOtherStatus{OperationStatus(0), "Error!", "Error!"};

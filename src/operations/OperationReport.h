@@ -39,6 +39,9 @@ public:
     virtual void writerStatus(int dev, const std::string& text) = 0;
     // One log line with its colour (code-page bytes, line ends included).
     virtual void logLine(Rgb color, const std::string& text) = 0;
+    // The common start read writer `dev`'s identification text (code-page
+    // bytes, as the writer sent it). Nothing by default.
+    virtual void writerIdentified(int /*dev*/, const std::string& /*identification*/) {}
     // Writer `dev` has finished; its device entry is closed.
     virtual void writerDone(Operation operation, int dev, OperationStatus status) = 0;
     // The operation's last writer has finished: the page is idle again.

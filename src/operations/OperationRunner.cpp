@@ -74,6 +74,9 @@ bool OperationRunner::startOperation(Operation operation, const std::vector<int>
         KestoProtocol protocol(workerTransport_, log);
         WriterIdentity identity;
         OperationStatus status = CommonStart(protocol, log, dev, identity);
+        // Only a successful identification request leaves a length.
+        if (identity.identification.length > 0)
+            report.writerIdentified(dev, identity.identification.text());
         if (status == OS_SUCCESS && middle) {
             WorkerContext context{dev, protocol, log, report, workerTransport_, identity, stop_, stopSource_.get_token()};
             status = middle(context);

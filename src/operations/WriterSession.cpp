@@ -132,14 +132,19 @@ void WriterSession::RelistWriters(int count, bool afterRemoval, std::function<vo
     struct Check {
         LogBuffer log;
         ContactKind kind = ContactKind::Unknown;
+        WriterDetails details;
     };
     auto checks = std::make_shared<std::vector<Check>>(static_cast<std::size_t>(count));
+    for (int i = 0; i < count; ++i) {
+        if (const auto device = deviceTable_.device(i))
+            (*checks)[std::size_t(i)].details.location = device->identity().location;
+    }
 
     auto finish = [this, checks, afterRemoval, then = std::move(then)] {
         for (std::size_t i = 0; i < checks->size(); ++i) {
             Check& check = (*checks)[i];
             check.log.replayInto(log_);
-            view_.addWriter(contactStatusTextFor(check.kind, afterRemoval));
+            view_.addWriter(contactStatusTextFor(check.kind, afterRemoval), check.details);
         }
         for (int i = 0; i < kMaxDevices; ++i)
             usbTransport_.CloseDevice(i);
@@ -158,7 +163,10 @@ void WriterSession::RelistWriters(int count, bool afterRemoval, std::function<vo
     auto check = [this, checks](int dev) {
         Check& c = (*checks)[std::size_t(dev)];
         KestoProtocol protocol(runner_->workerTransport(), c.log);
-        c.kind = CheckContact(protocol, dev);
+        FirmwareVersionReply reply;
+        c.kind = CheckContact(protocol, dev, reply);
+        if (c.kind != ContactKind::Unknown)
+            c.details.firmwareVersion = reply.versionText();
     };
     if (devices.empty() || runner_->running()) {
         // No writer to check (or, never expected, work still running).

@@ -35,6 +35,12 @@ struct NotificationRecord {
     void* notificationHandle = nullptr; // null if the registration failed
 };
 
+// What a relisting learns about a writer without asking it anything more.
+struct WriterDetails {
+    std::string firmwareVersion; // from the contact check (code-page bytes); empty if it did not answer
+    std::string location;        // e.g. "usb:1-2.3"; empty if the back end does not know
+};
+
 // Where the session shows the writers it listed; called on the session's thread.
 class WriterListView {
 public:
@@ -42,8 +48,8 @@ public:
     // The relisting starts: no writer is listed any more.
     virtual void clearWriters() = 0;
     // The next writer (index = the number listed so far), with its contact
-    // status text (code-page bytes).
-    virtual void addWriter(const std::string& statusText) = 0;
+    // status text (code-page bytes) and what the relisting learnt of it.
+    virtual void addWriter(const std::string& statusText, const WriterDetails& details) = 0;
 };
 
 class WriterSession {

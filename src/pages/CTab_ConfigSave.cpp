@@ -1,6 +1,7 @@
 #include "pages/CTab_ConfigSave.h"
 
 #include <QByteArray>
+#include <QCryptographicHash>
 #include <QComboBox>
 #include <QGroupBox>
 #include <QKeyEvent>
@@ -709,10 +710,18 @@ bool CTab_ConfigSave::OnConfigSave()
     }
     auto job = std::make_shared<ConfigSaveJob>();
     job->lines = configText.linesToSend(list_->GetRowCount());
+    job->verifyAfterSave = verifyAfterSave;
 
     if (MessageLog* l = log())
         l->LogText(">> VREN Kesto Config Save - START <<\r\n");
-    return window->runOperation(Operation::ConfigSave, devices, ConfigSaveMiddle(std::move(job)));
+    // The record of each writer's result names the exact text it was sent.
+    QCryptographicHash sha(QCryptographicHash::Sha256);
+    for (const std::string& line : job->lines) {
+        sha.addData(QByteArrayView(line.data(), qsizetype(line.size())));
+        sha.addData(QByteArrayView("\r\n", 2));
+    }
+    const QString note = QStringLiteral("sha256=") + QString::fromLatin1(sha.result().toHex());
+    return window->runOperation(Operation::ConfigSave, devices, ConfigSaveMiddle(std::move(job)), note);
 }
 
 void CTab_ConfigSave::LoadPreviousSettings(const SettingsFile& file)
@@ -724,6 +733,7 @@ void CTab_ConfigSave::LoadPreviousSettings(const SettingsFile& file)
     settings.selectChip = file.readText(kSection, "SelectChip", "SOLVAN");
     ShowComboValue(chip_, settings.selectChip);
     ApplyChipSelection();
+    verifyAfterSave = file.readInt("Options", "VerifyAfterSave", 1) != 0;
 }
 
 void CTab_ConfigSave::ApplyConfigLoad(const ConfigLoadResult& result)

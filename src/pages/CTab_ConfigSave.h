@@ -101,7 +101,9 @@ public:
     // when it did not start.
     bool OnConfigSave();
     // The first chip, speed and buzzer from the settings file's section
-    // "PreviousSetValue" (defaults 1, "ON", "SOLVAN"), then the chip's rules.
+    // "PreviousSetValue" (defaults 1, "ON", "SOLVAN"), then the chip's rules;
+    // and whether a save reads the configuration back ("Options",
+    // "VerifyAfterSave", default 1).
     void LoadPreviousSettings(const SettingsFile& file);
 
     // Fills the page from a Config Load's result (UI thread).
@@ -134,6 +136,7 @@ public:
 
     // --- state (loaded values; the controls hold the current ones)
     TargetSettings settings;
+    bool verifyAfterSave = true; // a save reads each writer's configuration back
     const std::vector<std::string> targetChoices{"InFlash", "NAND"};
     std::vector<TargetFileEntry> targetEntries;
     std::vector<TargetFileEntry> disabledEntries;

@@ -75,6 +75,8 @@ UsbDeviceIdentity identityOf(const struct usb_bus* bus, const struct usb_device*
     if (bus)
         id.busNumber = std::atoi(bus->dirname);
     id.deviceAddress = dev->devnum;
+    // libusb 0.1 knows no port chain: the bus and device file name.
+    id.location = std::string("usb:") + (bus ? bus->dirname : "?") + "/" + dev->filename;
     return id;
 }
 

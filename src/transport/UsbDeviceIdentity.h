@@ -7,6 +7,9 @@ struct UsbDeviceIdentity {
     int busNumber = -1;
     int deviceAddress = -1;
     std::string sysPath;
+    // Where it is plugged in, for people: "usb:BUS-PORTS" such as "usb:1-2.3".
+    // Empty when the back end does not know.
+    std::string location;
 
     bool known() const { return (busNumber >= 0 && deviceAddress >= 0) || !sysPath.empty(); }
     // Bus number and address when both sides have them, else the sysfs path.

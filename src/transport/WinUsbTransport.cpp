@@ -112,6 +112,9 @@ std::unique_ptr<OpenedDevice> WinUsbTransport::openMember(int k)
     }
     auto device = std::make_unique<WinUsbDevice>(*layer_, file, iface, timeoutMs_);
     device->identity_ = layer_->identity(file);
+    // The interface path names the bus and port chain.
+    if (device->identity_.location.empty())
+        device->identity_.location = path;
     int endpoints = 0;
     if (!layer_->queryDeviceSpeed(iface, device->deviceSpeed) || !layer_->queryInterfaceSettings(iface, endpoints)) {
         // The interface handle goes too: nothing would release it later.

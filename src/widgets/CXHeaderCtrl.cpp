@@ -3,6 +3,7 @@
 #include "widgets/CXListModel.h"
 #include "widgets/CXThemeHelper.h"
 
+#include <QEvent>
 #include <QPainter>
 #include <QStyleOptionHeader>
 
@@ -18,6 +19,7 @@ CXHeaderCtrl::CXHeaderCtrl(QWidget* parent)
     setHighlightSections(false);
     setDefaultAlignment(Qt::AlignLeft | Qt::AlignVCenter);
     SetHeight(20);
+    updateSectionPalette();
     connect(this, &QHeaderView::sectionClicked, this, [this](int column) {
         if (GetCheck(column) != 0)
             emit checkBoxClicked(column);
@@ -46,7 +48,24 @@ QColor CXHeaderCtrl::GetTextColor() const
 void CXHeaderCtrl::SetTextColor(const QColor& color)
 {
     m_textColor = color;
+    updateSectionPalette();
     viewport()->update();
+}
+
+void CXHeaderCtrl::changeEvent(QEvent* event)
+{
+    QHeaderView::changeEvent(event);
+    if (event->type() == QEvent::PaletteChange || event->type() == QEvent::StyleChange)
+        updateSectionPalette();
+}
+
+void CXHeaderCtrl::updateSectionPalette()
+{
+    QPalette palette = this->palette();
+    const QColor text = GetTextColor();
+    palette.setColor(QPalette::ButtonText, text);
+    palette.setColor(QPalette::WindowText, text);
+    m_sectionPalette = palette;
 }
 
 void CXHeaderCtrl::SetHeight(int height)
@@ -77,9 +96,7 @@ void CXHeaderCtrl::paintSection(QPainter* painter, const QRect& rect, int logica
     initStyleOption(&opt);
     initStyleOptionForIndex(&opt, logicalIndex);
     opt.rect = rect;
-    const QColor text = GetTextColor();
-    opt.palette.setColor(QPalette::ButtonText, text);
-    opt.palette.setColor(QPalette::WindowText, text);
+    opt.palette = m_sectionPalette;
 
     painter->save();
     style()->drawControl(QStyle::CE_HeaderSection, &opt, painter, this);

@@ -30,11 +30,18 @@ signals:
     void checkBoxClicked(int column);
 
 protected:
+    void changeEvent(QEvent* event) override;
     void paintSection(QPainter* painter, const QRect& rect, int logicalIndex) const override;
     QSize sectionSizeFromContents(int logicalIndex) const override;
 
 private:
     QRect checkBoxRectIn(const QRect& section) const;
 
+    void updateSectionPalette();
+
     QColor m_textColor;
+    // The widget's palette with the header text colour, made once per change:
+    // the style caches header pictures per palette, so a palette made anew
+    // for every paint would add pictures to the pixmap cache without end.
+    QPalette m_sectionPalette;
 };

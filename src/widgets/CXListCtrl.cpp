@@ -360,6 +360,21 @@ bool CXListCtrl::SetCellEnabled(int row, int column, bool enabled)
     return true;
 }
 
+bool CXListCtrl::SetCellToolTip(int row, int column, const QString& text)
+{
+    CXListCell* cell = m_model->cell(row, column);
+    if (!cell)
+        return false;
+    cell->toolTip = text;
+    return true;
+}
+
+QString CXListCtrl::GetCellToolTip(int row, int column) const
+{
+    const CXListCell* cell = m_model->cell(row, column);
+    return cell ? cell->toolTip : QString();
+}
+
 bool CXListCtrl::GetCellEnabled(int row, int column) const
 {
     const CXListCell* cell = m_model->cell(row, column);

@@ -117,6 +117,9 @@ public:
     bool GetCellEnabled(int row, int column) const;
     bool GetCellModified(int row, int column) const;
     bool SetCellModified(int row, int column, bool modified);
+    // Shown when the pointer rests on the cell; empty for none.
+    bool SetCellToolTip(int row, int column, const QString& text);
+    QString GetCellToolTip(int row, int column) const;
     bool SetRowData(int row, const QVariant& value);
     QVariant GetRowData(int row) const;
 

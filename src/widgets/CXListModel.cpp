@@ -29,6 +29,8 @@ QVariant CXListModel::data(const QModelIndex& index, int role) const
         const Qt::Alignment h = c->alignment ? c->alignment : m_columns[size_t(index.column())].format;
         return QVariant::fromValue(Qt::Alignment(h | Qt::AlignVCenter));
     }
+    case Qt::ToolTipRole:
+        return c->toolTip.isEmpty() ? QVariant() : QVariant(c->toolTip);
     case Qt::CheckStateRole:
         // Read-only view of the box for accessibility; clicks are the list's own business.
         if (c->check == 0)

@@ -32,6 +32,7 @@ struct CXListCell {
     int check = 0;           // 0 no box, 1 unchecked, 2 checked
     CXChoiceList choice;
     bool editable = false;
+    QString toolTip; // empty: none
 };
 
 struct CXListColumn {

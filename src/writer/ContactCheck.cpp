@@ -29,8 +29,15 @@ ContactKind classifyFirmwareVersion(const FirmwareVersionReply& reply)
 ContactKind CheckContact(KestoProtocol& protocol, int dev)
 {
     FirmwareVersionReply reply;
-    if (protocol.Kesto_GetFirmwareVersion(dev, reply) != OS_SUCCESS)
+    return CheckContact(protocol, dev, reply);
+}
+
+ContactKind CheckContact(KestoProtocol& protocol, int dev, FirmwareVersionReply& reply)
+{
+    if (protocol.Kesto_GetFirmwareVersion(dev, reply) != OS_SUCCESS) {
+        reply = FirmwareVersionReply{};
         return ContactKind::Unknown;
+    }
     return classifyFirmwareVersion(reply);
 }
 

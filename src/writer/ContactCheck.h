@@ -19,6 +19,8 @@ ContactKind classifyFirmwareVersion(const FirmwareVersionReply& reply);
 // Kesto_GetFirmwareVersion on writer `dev`, classified. A writer that does not
 // answer, or answers with the error marker, is Unknown.
 ContactKind CheckContact(KestoProtocol& protocol, int dev);
+// The same, keeping the reply (empty when the writer did not answer).
+ContactKind CheckContact(KestoProtocol& protocol, int dev, FirmwareVersionReply& reply);
 
 // The status text the writer list shows for a contact kind. After a removal
 // the unknown text is written without its blanks, as it always was.

@@ -12,6 +12,7 @@ const char* operationStatusName(OperationStatus status)
     case OS_COMM_ERROR: return "OS_COMM_ERROR";
     case OS_EXIT_OK: return "OS_EXIT_OK";
     case OS_CONFIG_WRONG: return "OS_CONFIG_WRONG";
+    case OS_VERIFY_ERROR: return "OS_VERIFY_ERROR";
     }
     return "unknown status";
 }

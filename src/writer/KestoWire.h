@@ -38,6 +38,8 @@ enum OperationStatus : std::uint32_t {
     OS_COMM_ERROR = 0xCCC,
     OS_EXIT_OK = 0xDDD,
     OS_CONFIG_WRONG = 0xEEE,
+    // The configuration read back after a save is not what was sent.
+    OS_VERIFY_ERROR = 0xFFF,
 };
 
 const char* operationStatusName(OperationStatus status);

@@ -3,6 +3,7 @@
 #include "pane_contents.h"
 
 #include <QScrollBar>
+#include <QTextBlock>
 #include <QTextCursor>
 
 #include <string>
@@ -126,6 +127,43 @@ TEST(MessageLogPane, LongLinesScrollSidewaysInsteadOfWrapping)
     EXPECT_EQ(pane.document()->lineCount(), 2);
     EXPECT_GT(pane.horizontalScrollBar()->maximum(), 0);
     EXPECT_TRUE(pane.isReadOnly());
+}
+
+// A day on the line must not keep every line in memory: the oldest go, the
+// newest stay whole, and a user's selection keeps its text while it lasts.
+TEST(MessageLogPane, KeepsOnlyTheLatestLinesAndTheSelectionOnItsText)
+{
+    MessageLogPane pane;
+    const int total = MessageLogPane::kMaxLines + 250;
+    pane.LogText("line %d\r\n", 0);
+    pane.LogText("line %d\r\n", 1);
+    for (int i = 2; i < 400; ++i)
+        pane.LogColored(i % 2 ? kLogErrorColor : kLogTextColor, "line %d\r\n", i);
+    // The user selects "line 300".
+    const QTextBlock block = pane.document()->findBlockByNumber(300);
+    QTextCursor selection(pane.document());
+    selection.setPosition(block.position());
+    selection.setPosition(block.position() + block.length() - 1, QTextCursor::KeepAnchor);
+    pane.setTextCursor(selection);
+    ASSERT_EQ(pane.textCursor().selectedText(), QStringLiteral("line 300"));
+
+    for (int i = 400; i < total; ++i)
+        pane.LogColored(i % 2 ? kLogErrorColor : kLogTextColor, "line %d\r\n", i);
+
+    const auto lines = linesOf(*pane.document());
+    ASSERT_EQ(lines.size(), std::size_t(MessageLogPane::kMaxLines) + 1) << "the lines and the empty one after them";
+    ASSERT_EQ(lines.front().size(), 1u);
+    expectPlainRun(lines.front()[0], QString("line %1").arg(total - MessageLogPane::kMaxLines), kLogTextColor);
+    ASSERT_EQ(lines[lines.size() - 2].size(), 1u);
+    expectPlainRun(lines[lines.size() - 2][0], QString("line %1").arg(total - 1), kLogErrorColor);
+    EXPECT_TRUE(lines.back().empty());
+    EXPECT_EQ(pane.textCursor().selectedText(), QStringLiteral("line 300"));
+
+    // Once its line has gone too, nothing is left selected.
+    for (int i = total; i < total + 300; ++i)
+        pane.LogText("line %d\r\n", i);
+    EXPECT_EQ(pane.document()->blockCount(), MessageLogPane::kMaxLines + 1);
+    EXPECT_EQ(pane.textCursor().selectedText(), QString());
 }
 
 } // namespace

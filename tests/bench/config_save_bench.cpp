@@ -33,7 +33,7 @@ public:
 class NoList : public WriterListView {
 public:
     void clearWriters() override {}
-    void addWriter(const std::string&) override {}
+    void addWriter(const std::string&, const WriterDetails&) override {}
 };
 class DoneReport : public OperationReport {
 public:

@@ -35,6 +35,7 @@ const FinishCase kFinishCases[] = {
     {Operation::ConfigSave, OS_WRITE_USB_ERROR, "WriteUSB Error!", "\t +  Dev03: WriteUSB Error! - Config Save\r\n", kRed},
     {Operation::ConfigSave, OS_READ_USB_ERROR, "ReadUSB Error!", "\t +  Dev03: ReadUSB Error! - Config Save\r\n", kRed},
     {Operation::ConfigSave, OS_COMM_ERROR, "COMM Error!", "\t +  Dev03: COMM Error! - Config Save\r\n", kRed},
+    {Operation::ConfigSave, OS_VERIFY_ERROR, "Verify Error!", "\t +  Dev03: Verify Error! - Config Save\r\n", kRed},
     {Operation::ConfigSave, OS_EXIT_OK, "Config Save - OK!", "\t +  Dev03: EXIT Ok! - Config Save\r\n", kBlue},
     {Operation::ConfigSave, OperationStatus(0x1234), "Error!", "\t +  Dev03: Error! - Config Save\r\n", kRed},
 };

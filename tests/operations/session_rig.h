@@ -20,9 +20,14 @@
 class RecordingListView : public WriterListView {
 public:
     void clearWriters() override { rows.clear(); ++clears; }
-    void addWriter(const std::string& statusText) override { rows.push_back(statusText); }
+    void addWriter(const std::string& statusText, const WriterDetails& d) override
+    {
+        rows.push_back(statusText);
+        details.push_back(d);
+    }
 
     std::vector<std::string> rows;
+    std::vector<WriterDetails> details; // of every row ever added
     int clears = 0;
 };
 

@@ -4,6 +4,10 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <cstdio>
+#include <functional>
+
 #include <QComboBox>
 #include <QLabel>
 #include <QLineEdit>
@@ -375,6 +379,114 @@ TEST_F(ConfigLoadSave, PageProblemsStopTheSaveBeforeAnyWriterIsTouched)
     EXPECT_EQ(shown[0], "File for configuration setting does not exist!");
     EXPECT_EQ(shown[1], "Enabled File does not exist!");
     EXPECT_TRUE(w->requests().empty()) << "no writer was opened or closed for a page problem";
+}
+
+// ------------------------------------------------------------------ read-back check
+
+// Three writers, the second of which stores or returns something else than it
+// was sent: only that one fails, with the first differing byte named.
+TEST_F(ConfigLoadSave, ReadBackCheckFailsOnlyTheWriterThatStoredOtherBytes)
+{
+    struct Case {
+        const char* name;
+        std::function<void(WriterFaults&, std::size_t sentLines)> fault;
+        const char* status;
+        // The red line for writer 2; %zu are the offset, the bytes sent and read.
+        std::function<std::string(const std::vector<std::string>& lines)> line;
+    };
+    const auto sentSize = [](const std::vector<std::string>& lines) {
+        std::size_t n = 0;
+        for (const std::string& l : lines)
+            n += l.size() + 2;
+        return n;
+    };
+    const auto differs = [sentSize](std::size_t offset, std::size_t readBack, const std::vector<std::string>& lines) {
+        char text[160];
+        std::snprintf(text, sizeof text, "\t +  Dev02: <configuration> Verify Error at byte %zu! (%zu bytes sent, %zu read back)",
+                      offset, sentSize(lines), readBack);
+        return std::string(text);
+    };
+    const Case cases[] = {
+        {"one byte corrupted", [](WriterFaults& f, std::size_t) { f.corruptStoredByte = 37; }, "Verify Error!",
+         [&](const std::vector<std::string>& lines) { return differs(37, sentSize(lines), lines); }},
+        {"first byte corrupted", [](WriterFaults& f, std::size_t) { f.corruptStoredByte = 0; }, "Verify Error!",
+         [&](const std::vector<std::string>& lines) { return differs(0, sentSize(lines), lines); }},
+        {"last line dropped", [](WriterFaults& f, std::size_t) { f.dropLastStoredLine = true; }, "Verify Error!",
+         [&](const std::vector<std::string>& lines) {
+             const std::size_t kept = sentSize(lines) - lines.back().size() - 2;
+             return differs(kept, kept, lines);
+         }},
+        {"read refused", [](WriterFaults& f, std::size_t) { f.commandStatus[CMD_CONFIG_READ] = {RS_FAILED, 0}; },
+         "Verify Error!",
+         [](const std::vector<std::string>&) {
+             return std::string("\t +  Dev02: <configuration> Verify Error! (cannot read it back)");
+         }},
+        // Identification, version, the write request, every line, the end:
+        // then nothing answers the read.
+        {"silent during the read-back",
+         [](WriterFaults& f, std::size_t sentLines) { f.silentAfterReplies = int(sentLines) + 4; }, "ReadUSB Error!",
+         [](const std::vector<std::string>&) { return std::string("\t +  Dev02: <configuration> Verify Read Error!"); }},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        clearBus();
+        for (int i = 0; i < 3; ++i)
+            plug();
+        start();
+        page().AddTargetRow(1, 8, "a.bin", kTargetInFlash, 0);
+        page().AddTargetRow(1, 100, "b.bin", kTargetNand, 1);
+        page().RebuildTargetList();
+        ASSERT_TRUE(page().BuildConfigText());
+        const std::vector<std::string> lines = page().configText.linesToSend(2);
+        ASSERT_FALSE(lines.empty());
+        WriterFaults f;
+        c.fault(f, lines.size());
+        bus.writers()[1]->setFaults(f);
+
+        ASSERT_TRUE(save());
+        EXPECT_EQ(list().StatusText(0), "Config Save - OK!");
+        EXPECT_EQ(list().StatusText(1), c.status);
+        EXPECT_EQ(list().StatusText(2), "Config Save - OK!");
+        EXPECT_TRUE(logHasColored(QString::fromStdString(c.line(lines)), kRed)) << c.line(lines);
+        EXPECT_TRUE(logHas("\t +  Dev01: <configuration> Verify OK!"));
+        EXPECT_TRUE(logHas("\t +  Dev03: <configuration> Verify OK!"));
+        EXPECT_FALSE(logHas("\t +  Dev02: <configuration> Verify OK!"));
+        EXPECT_FALSE(logHas("\t +  Dev02: EXIT Ok! - Config Save")) << "a failed check is never a success";
+    }
+}
+
+TEST_F(ConfigLoadSave, VerifyAfterSaveZeroInTheSettingsFileSendsNothingAfterTheEnd)
+{
+    struct Case {
+        const char* file;
+        bool readBack;
+    };
+    const Case cases[] = {
+        {"[Options]\r\nVerifyAfterSave=0\r\n", false},
+        {"[options]\r\nverifyaftersave=1\r\n", true},
+        {"", true},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.file);
+        clearBus();
+        writeSettingsFile(c.file);
+        auto w = plug();
+        start();
+        page().AddTargetRow(1, 8, "a.bin", kTargetInFlash, 0);
+        page().RebuildTargetList();
+        w->clearWireLog();
+        ASSERT_TRUE(save());
+        const auto requests = w->requests();
+        ASSERT_FALSE(requests.empty());
+        const auto end = std::find(requests.begin(), requests.end(), EmulatedWriter::Bytes{0x0B});
+        ASSERT_NE(end, requests.end());
+        EXPECT_EQ(std::next(end) != requests.end(), c.readBack);
+        if (c.readBack) {
+            EXPECT_EQ(*std::next(end), EmulatedWriter::Bytes{0xB4});
+        }
+        EXPECT_EQ(list().StatusText(0), "Config Save - OK!");
+        EXPECT_EQ(logHas("\t +  Dev01: <configuration> Verify OK!"), c.readBack);
+    }
 }
 
 // ------------------------------------------------------------------ round trip

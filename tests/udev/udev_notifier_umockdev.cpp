@@ -108,7 +108,7 @@ TEST_F(UdevNotifierTest, WritersArriveAndRegisteredWritersLeaveOtherDevicesSayNo
     ASSERT_NE(writerClass, nullptr);
     int handleOfWriter = 0;
     EXPECT_EQ(notifier.registerHandle(&handleOfWriter, {}), nullptr) << "a handle nobody can match is refused";
-    const void* writerRemoval = notifier.registerHandle(&handleOfWriter, {1, 2, {}});
+    const void* writerRemoval = notifier.registerHandle(&handleOfWriter, {1, 2, {}, {}});
     ASSERT_NE(writerRemoval, nullptr);
 
     struct Step {
@@ -195,7 +195,7 @@ public:
             const char* devnum = udev_device_get_sysattr_value(d, "devnum");
             const int address = devnum ? std::atoi(devnum) : -1;
             if (auto it = writers_.find(address); it != writers_.end())
-                found.push_back({{1, address, udev_device_get_syspath(d)}, it->second});
+                found.push_back({{1, address, udev_device_get_syspath(d), {}}, it->second});
             udev_device_unref(d);
         }
         udev_enumerate_unref(e);

@@ -4,6 +4,11 @@
 #include "ListTestSupport.h"
 
 #include <QImage>
+#include <QPainter>
+#include <QProxyStyle>
+#include <QStyleOption>
+
+#include "widgets/CXHeaderCtrl.h"
 
 #include <algorithm>
 #include <functional>
@@ -286,6 +291,51 @@ TEST_F(EmptyText, ShownOnlyWhileTheListHasNoRows)
 
     list->RemoveAllRows();
     EXPECT_EQ(textBands().size(), 1u);
+}
+
+// The style caches header pictures per palette: a header that made a new
+// palette on every paint would fill the pixmap cache without end.
+TEST_F(ListOperations, HeaderPaintsWithOnePaletteUntilItsColourChanges)
+{
+    class PaletteKeys : public QProxyStyle {
+    public:
+        void drawControl(ControlElement element, const QStyleOption* option, QPainter* painter,
+                         const QWidget* widget) const override
+        {
+            if (element == CE_HeaderSection) {
+                keys.push_back(option->palette.cacheKey());
+                colours.push_back(option->palette.color(QPalette::ButtonText));
+            }
+            QProxyStyle::drawControl(element, option, painter, widget);
+        }
+        mutable std::vector<qint64> keys;
+        mutable std::vector<QColor> colours;
+    };
+    PaletteKeys keysStyle;
+    PaletteKeys* style = &keysStyle;
+    CXHeaderCtrl* header = list->GetHeaderCtrl();
+    header->setStyle(style);
+    // The header must not outlive its style with a pointer to it.
+    struct Restore {
+        CXHeaderCtrl* header;
+        ~Restore() { header->setStyle(nullptr); }
+    } restore{header};
+    list->SetHeaderTextColor(-1, QColor(0, 128, 255));
+
+    for (int paint = 0; paint < 3; ++paint)
+        header->viewport()->grab();
+    ASSERT_GE(style->keys.size(), 6u);
+    EXPECT_EQ(std::count(style->keys.begin(), style->keys.end(), style->keys.front()), std::ptrdiff_t(style->keys.size()));
+    EXPECT_EQ(style->colours.front(), QColor(0, 128, 255));
+
+    style->keys.clear();
+    style->colours.clear();
+    list->SetHeaderTextColor(-1, QColor(200, 0, 0));
+    header->viewport()->grab();
+    header->viewport()->grab();
+    ASSERT_FALSE(style->colours.empty());
+    EXPECT_EQ(style->colours.back(), QColor(200, 0, 0)) << "a new colour still reaches the paint";
+    EXPECT_EQ(std::count(style->keys.begin(), style->keys.end(), style->keys.front()), std::ptrdiff_t(style->keys.size()));
 }
 
 } // namespace

@@ -31,6 +31,8 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <atomic>
+#include <memory>
 #include <cstdint>
 #include <cstdio>
 #include <functional>
@@ -38,6 +40,7 @@
 #include <vector>
 
 #include "emulated_rig.h"
+#include "operations/ConfigOperations.h"
 
 namespace {
 
@@ -244,6 +247,50 @@ TEST(GoldenTranscript, EverySequenceSendsAndReadsTheDescribedBytes)
         EXPECT_EQ(against(actual, c.wire), c.wire);
         EXPECT_EQ(rig.writer().requests().size(), rig.writer().replies().size())
             << "one reply per request, never more than one request outstanding";
+    }
+}
+
+// The Config Save worker's steps after the common start: the configuration
+// write, then (unless the job says not to) exactly one configuration read of
+// what the writer stored, and nothing else.
+TEST(GoldenTranscript, ConfigSaveIsTheWriteFollowedByOneReadBackUnlessTurnedOff)
+{
+    const std::vector<std::string> write = {
+        "> B6",
+        "< ~B6 00 ~00 ~00 ~00 ~00",
+        "> 0C 05 61 3D 31 0D 0A", // "a=1" CR LF
+        "< ~0C 00 ~00 ~00 ~00 ~00",
+        "> 0C 05 62 3D 32 0D 0A", // "b=2" CR LF
+        "< ~0C 00 ~00 ~00 ~00 ~00",
+        "> 0B",
+        "< ~0B 00 ~00 ~00 ~00 ~00",
+    };
+    const std::vector<std::string> readBack = {
+        "> B4",
+        "< ~B4 ~00 0A 00 00 00", // the stored length, 10
+        "> 0C",
+        "< 61 3D 31 0D 0A 62 3D 32 0D 0A",
+    };
+    for (const bool verify : {true, false}) {
+        SCOPED_TRACE(verify ? "verified" : "VerifyAfterSave=0");
+        EmulatedRig rig(1);
+        ASSERT_TRUE(rig.reopen());
+        rig.writer().clearWireLog();
+        auto job = std::make_shared<ConfigSaveJob>();
+        job->lines = {"a=1", "b=2"};
+        job->verifyAfterSave = verify;
+        RecordingReport report;
+        const WriterIdentity identity;
+        const std::atomic<bool> stop{false};
+        WorkerContext context{0, rig.protocol, rig.log, report, rig.usb, identity, stop, {}};
+
+        EXPECT_EQ(ConfigSaveMiddle(job)(context), OS_SUCCESS);
+        std::vector<std::string> expected = write;
+        if (verify)
+            expected.insert(expected.end(), readBack.begin(), readBack.end());
+        EXPECT_EQ(against(transcript(rig.writer()), expected), expected);
+        const auto texts = rig.log.texts();
+        EXPECT_EQ(std::count(texts.begin(), texts.end(), "\t +  Dev01: <configuration> Verify OK!\r\n"), verify ? 1 : 0);
     }
 }
 
