@@ -11,7 +11,7 @@
 #include <QTimer>
 #include <QVBoxLayout>
 
-#include "app/CodePage.h"
+#include "core/CodePage.h"
 
 namespace {
 

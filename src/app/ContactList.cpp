@@ -3,7 +3,7 @@
 #include <QAbstractItemView>
 #include <QStringList>
 
-#include "app/CodePage.h"
+#include "core/CodePage.h"
 #include "core/MessageLog.h"
 #include "widgets/CXHeaderCtrl.h"
 

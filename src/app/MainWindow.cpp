@@ -21,9 +21,9 @@
 #include <vector>
 
 #include "app/AppIcon.h"
-#include "app/AuditLog.h"
+#include "core/AuditLog.h"
 #include "app/COptionTabCtrl.h"
-#include "app/CodePage.h"
+#include "core/CodePage.h"
 #include "app/ContactList.h"
 #include "app/DialogUnits.h"
 #include "app/MessageLogPane.h"
@@ -405,14 +405,9 @@ void CVREN_KESTO_CONFIGURATORDlg::writeResultRecord(Operation operation, int dev
 {
     // One line per writer result: what ran, on which writer, and how it ended.
     const ContactList::WriterIdentityText* id = contactList_->RowIdentity(dev);
-    QString line = QStringLiteral("RESULT %1 Dev%2 id=\"%3\" usb=%4 result=\"%5\"")
-                       .arg(QString::fromLatin1(operationName(operation)))
-                       .arg(dev + 1, 2, 10, QLatin1Char('0'))
-                       .arg(id ? fromCodePage(id->identification) : QString())
-                       .arg(id && !id->location.empty() ? QString::fromLatin1(id->location) : QStringLiteral("?"))
-                       .arg(fromCodePage(finishStatusText(operation, status)));
-    if (!resultNote_.isEmpty())
-        line += QLatin1Char(' ') + resultNote_;
+    const QString line = AuditLog::resultRecord(operationName(operation), dev, id ? id->identification : std::string(),
+                                                id ? id->location : std::string(),
+                                                finishStatusText(operation, status), resultNote_);
     auditLog_->appendLine(line);
 }
 

@@ -1,7 +1,7 @@
 #include "app/MessageLogPane.h"
 
-#include "app/AuditLog.h"
-#include "app/CodePage.h"
+#include "core/AuditLog.h"
+#include "core/CodePage.h"
 
 #include <QColor>
 #include <QFont>

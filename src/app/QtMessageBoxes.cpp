@@ -1,6 +1,6 @@
 #include "app/QtMessageBoxes.h"
 
-#include "app/CodePage.h"
+#include "core/CodePage.h"
 
 #include <QCoreApplication>
 #include <QMessageBox>

@@ -1,5 +1,7 @@
 #include "operations/ConfigOperations.h"
 
+#include <QCryptographicHash>
+
 #include <algorithm>
 #include <cstring>
 
@@ -172,4 +174,14 @@ OperationMiddle ConfigSaveMiddle(std::shared_ptr<const ConfigSaveJob> job)
             return status;
         return Kesto_ConfigVerify(c.protocol, c.log, c.dev, job->lines);
     };
+}
+
+std::string sentTextSha256(const std::vector<std::string>& lines)
+{
+    QCryptographicHash sha(QCryptographicHash::Sha256);
+    for (const std::string& line : lines) {
+        sha.addData(QByteArrayView(line.data(), qsizetype(line.size())));
+        sha.addData(QByteArrayView("\r\n", 2));
+    }
+    return sha.result().toHex().toStdString();
 }

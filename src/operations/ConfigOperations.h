@@ -65,6 +65,10 @@ struct ConfigSaveJob {
     bool verifyAfterSave = true;    // read the configuration back and compare
 };
 
+// The SHA-256 (lower-case hex) of the text the lines make on the writer,
+// each followed by CR LF: what a save's result record names.
+std::string sentTextSha256(const std::vector<std::string>& lines);
+
 // The Config Save worker's steps: the job's lines to the worker's writer,
 // then, if the job asks for it, the read-back check.
 OperationMiddle ConfigSaveMiddle(std::shared_ptr<const ConfigSaveJob> job);

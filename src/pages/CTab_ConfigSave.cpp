@@ -1,7 +1,6 @@
 #include "pages/CTab_ConfigSave.h"
 
 #include <QByteArray>
-#include <QCryptographicHash>
 #include <QComboBox>
 #include <QGroupBox>
 #include <QKeyEvent>
@@ -14,7 +13,7 @@
 #include <algorithm>
 #include <functional>
 
-#include "app/CodePage.h"
+#include "core/CodePage.h"
 #include "app/DialogUnits.h"
 #include "app/ContactList.h"
 #include "app/MainWindow.h"
@@ -715,12 +714,7 @@ bool CTab_ConfigSave::OnConfigSave()
     if (MessageLog* l = log())
         l->LogText(">> VREN Kesto Config Save - START <<\r\n");
     // The record of each writer's result names the exact text it was sent.
-    QCryptographicHash sha(QCryptographicHash::Sha256);
-    for (const std::string& line : job->lines) {
-        sha.addData(QByteArrayView(line.data(), qsizetype(line.size())));
-        sha.addData(QByteArrayView("\r\n", 2));
-    }
-    const QString note = QStringLiteral("sha256=") + QString::fromLatin1(sha.result().toHex());
+    const QString note = QStringLiteral("sha256=") + QString::fromStdString(sentTextSha256(job->lines));
     return window->runOperation(Operation::ConfigSave, devices, ConfigSaveMiddle(std::move(job)), note);
 }
 

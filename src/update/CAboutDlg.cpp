@@ -10,7 +10,7 @@
 #include <cstdio>
 
 #include "app/AppIcon.h"
-#include "app/CodePage.h"
+#include "core/CodePage.h"
 #include "app/DialogUnits.h"
 #include "app/WindowPlacement.h"
 #include "update/UpdateBoxes.h"

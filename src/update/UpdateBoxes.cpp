@@ -4,7 +4,7 @@
 
 #include <utility>
 
-#include "app/CodePage.h"
+#include "core/CodePage.h"
 #include "core/MessageBoxes.h"
 
 QtUpdateBoxes::QtUpdateBoxes(QWidget* parent, QString programCaption)

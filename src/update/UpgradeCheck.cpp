@@ -10,7 +10,7 @@
 #include <utility>
 #include <vector>
 
-#include "app/CodePage.h"
+#include "core/CodePage.h"
 #include "update/UpdateBoxes.h"
 #include "update/UpdateDescription.h"
 #include "update/UpdateVersion.h"

@@ -14,7 +14,7 @@
 #include <thread>
 #include <vector>
 
-#include "app/AuditLog.h"
+#include "core/AuditLog.h"
 #include "pages/CTab_ConfigSave.h"
 #include "window_rig.h"
 

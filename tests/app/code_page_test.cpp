@@ -1,4 +1,4 @@
-#include "app/CodePage.h"
+#include "core/CodePage.h"
 
 #include <QString>
 

@@ -1,4 +1,4 @@
-#include "app/CodePage.h"
+#include "core/CodePage.h"
 #include "app/MessageLogPane.h"
 
 #include "pane_contents.h"

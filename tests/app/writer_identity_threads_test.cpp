@@ -9,7 +9,7 @@
 #include <memory>
 #include <string>
 
-#include "app/CodePage.h"
+#include "core/CodePage.h"
 #include "window_rig.h"
 
 namespace {

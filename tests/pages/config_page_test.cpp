@@ -15,7 +15,7 @@
 #include <string>
 #include <vector>
 
-#include "app/CodePage.h"
+#include "core/CodePage.h"
 #include "app/DialogUnits.h"
 #include "config/ConfigText.h"
 #include "pages/CTab_ConfigSave.h"

@@ -10,7 +10,7 @@
 #include <QPushButton>
 #include <QTimer>
 
-#include "app/CodePage.h"
+#include "core/CodePage.h"
 #include "app/DialogUnits.h"
 #include "test_support.h"
 #include "update_rig.h"

@@ -26,7 +26,7 @@
 
 #include "app/Application.h"
 #include "app/COptionTabCtrl.h"
-#include "app/CodePage.h"
+#include "core/CodePage.h"
 #include "app/ContactList.h"
 #include "app/MessageLogPane.h"
 #include "pages/CTab_KestoFormat.h"

@@ -15,6 +15,7 @@
 #include <atomic>
 #include <functional>
 #include <mutex>
+#include <string_view>
 
 class AuditLog {
 public:
@@ -34,6 +35,13 @@ public:
 
     // One line (its own line end is added; line ends inside become blanks).
     void appendLine(const QString& text);
+
+    // The record of one writer's result: what ran, on which writer, and how
+    // it ended, e.g. `RESULT Config Save Dev02 id="..." usb=usb:1-2
+    // result="Config Save - OK!" sha256=...`. Texts are code-page bytes;
+    // `note` (may be empty) is added as it stands.
+    static QString resultRecord(const char* operation, int dev, std::string_view identification,
+                                std::string_view location, std::string_view result, const QString& note);
 
     // False once a write has failed.
     bool healthy() const { return !failed_; }

@@ -1,8 +1,10 @@
-#include "app/AuditLog.h"
+#include "core/AuditLog.h"
 
 #include <QDir>
 #include <QFile>
 #include <QStandardPaths>
+
+#include "core/CodePage.h"
 
 #include <cerrno>
 #include <cstring>
@@ -55,4 +57,18 @@ void AuditLog::appendLine(const QString& text)
     if (error != 0 && !failed_.exchange(true) && warn_)
         warn_(QStringLiteral("The log file in %1 cannot be written (%2); the log pane goes on without it.")
                   .arg(folder_, QString::fromLocal8Bit(std::strerror(error))));
+}
+
+QString AuditLog::resultRecord(const char* operation, int dev, std::string_view identification,
+                               std::string_view location, std::string_view result, const QString& note)
+{
+    QString line = QStringLiteral("RESULT %1 Dev%2 id=\"%3\" usb=%4 result=\"%5\"")
+                       .arg(QString::fromLatin1(operation))
+                       .arg(dev + 1, 2, 10, QLatin1Char('0'))
+                       .arg(fromCodePage(identification))
+                       .arg(location.empty() ? QStringLiteral("?") : fromCodePage(location))
+                       .arg(fromCodePage(result));
+    if (!note.isEmpty())
+        line += QLatin1Char(' ') + note;
+    return line;
 }
