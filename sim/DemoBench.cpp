@@ -2,32 +2,8 @@
 
 #include <string>
 
+#include "DemoFiles.h"
 #include "EmulatedNotifier.h"
-#include "config/ConfigBuilder.h"
-
-namespace {
-
-// A configuration as a Config Save would have written it: boot.bin into the
-// target's flash, app.bin and the FAT image into its NAND.
-std::string demoConfiguration()
-{
-    ConfigSource s;
-    s.inFlashCount = 1;
-    s.nandCount = 2;
-    s.targetEntries = {{1, "boot.bin", 0, kTargetInFlash, 0}, {1, "app.bin", 100, kTargetNand, 0},
-                       {1, "fat.img", 900, kTargetNand, 1}};
-    s.downloadSpeed = 5;
-    s.buzzer = "ON";
-    s.chip = "SOLVAN";
-    s.crystal = "11289600";
-    s.fatVerify = "Enable";
-    s.erase = "Disable";
-    ConfigText text;
-    BuildConfigText(text, s);
-    return text.sentText(3);
-}
-
-} // namespace
 
 DemoBench::DemoBench() = default;
 
@@ -50,11 +26,7 @@ std::shared_ptr<EmulatedWriter> DemoBench::plugNewWriter(ContactMode mode)
 
 void DemoBench::giveDemoFiles(EmulatedWriter& writer)
 {
-    writer.clearFiles();
-    writer.setFile("boot.bin", std::string(4096, '\x5A'));
-    writer.setFile("app.bin", std::string(65536, '\xA5'));
-    writer.setFile("fat.img", std::string(1024, '\0'));
-    writer.setFile("config.ini", demoConfiguration());
+    ::giveDemoFiles(writer);
 }
 
 MainWindowEnvironment DemoBench::environment()

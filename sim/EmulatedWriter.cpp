@@ -283,7 +283,7 @@ void EmulatedWriter::endStream()
 bool EmulatedWriter::hostOpen()
 {
     std::lock_guard lock(mutex_);
-    if (!plugged_)
+    if (!plugged_ || faults_.refuseOpen)
         return false;
     resetSession();
     return true;

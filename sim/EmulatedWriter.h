@@ -44,6 +44,8 @@ struct WriterFaults {
     bool noAnswer = false;
     // Writes transfer nothing; the writer never sees the request.
     bool rejectWrites = false;
+    // The host sees the writer but cannot open it (as without permission).
+    bool refuseOpen = false;
 
     // The status reply to a one-byte request: CMD_FS_INITIAL, CMD_CONFIG_READ,
     // CMD_FILE_NAME_LIST, CMD_CONFIG_WRITE or CMD_END.

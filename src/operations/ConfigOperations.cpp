@@ -44,7 +44,8 @@ OperationStatus Kesto_FileNameLoad(KestoProtocol& protocol, MessageLog& log, int
 }
 
 OperationStatus Kesto_ConfigLoad(KestoProtocol& protocol, MessageLog& log, int dev, ConfigText& configText,
-                                 TargetSettings& settings, std::vector<TargetFileEntry>& targetEntries)
+                                 TargetSettings& settings, std::vector<TargetFileEntry>& targetEntries,
+                                 std::string* rawText)
 {
     std::string text;
     StreamStep step = StreamStep::None;
@@ -59,6 +60,8 @@ OperationStatus Kesto_ConfigLoad(KestoProtocol& protocol, MessageLog& log, int d
     }
     if (status != OS_SUCCESS)
         return status;
+    if (rawText)
+        *rawText = text;
     return ParseConfigText(text, dev, log, configText, settings, targetEntries);
 }
 
@@ -146,7 +149,7 @@ OperationMiddle ConfigLoadMiddle(ConfigLoadJob job, std::function<void(ConfigLoa
             result.configText = job.configText;
             result.settings = job.settings;
             const OperationStatus s = Kesto_ConfigLoad(c.protocol, c.log, c.dev, result.configText, result.settings,
-                                                       result.targetEntries);
+                                                       result.targetEntries, &result.text);
             if (s == OS_SUCCESS)
                 result.loaded = true;
             else if (s != OS_CONFIG_WRONG)
@@ -154,6 +157,7 @@ OperationMiddle ConfigLoadMiddle(ConfigLoadJob job, std::function<void(ConfigLoa
             break;
         }
         if (!result.loaded) {
+            result.text.clear();
             result.configText = ConfigText{};
             result.settings = job.settings;
             result.targetEntries.clear();

@@ -16,9 +16,11 @@ OperationStatus Kesto_FileNameLoad(KestoProtocol& protocol, MessageLog& log, int
 
 // Reads the configuration text and parses it into `configText`, `settings`
 // and `targetEntries` (which keep what they held where the text says
-// nothing). OS_CONFIG_WRONG for an empty or malformed text.
+// nothing). OS_CONFIG_WRONG for an empty or malformed text. `rawText`, when
+// given, receives the text as read, whether it parses or not.
 OperationStatus Kesto_ConfigLoad(KestoProtocol& protocol, MessageLog& log, int dev, ConfigText& configText,
-                                 TargetSettings& settings, std::vector<TargetFileEntry>& targetEntries);
+                                 TargetSettings& settings, std::vector<TargetFileEntry>& targetEntries,
+                                 std::string* rawText = nullptr);
 
 // Sends the lines (each as a line packet) between CMD_CONFIG_WRITE and CMD_END.
 OperationStatus Kesto_ConfigSave(KestoProtocol& protocol, MessageLog& log, int dev,
@@ -40,6 +42,7 @@ bool isConfigFileName(const std::string& name);
 struct ConfigLoadResult {
     std::vector<std::string> names; // stored names, in the writer's order (bytes as sent)
     bool loaded = false;            // a configuration was read and taken
+    std::string text;               // only when loaded: the configuration text as the writer sent it
     // Only when loaded: what the configuration said.
     ConfigText configText;
     TargetSettings settings;

@@ -57,6 +57,9 @@ public:
 
     // Number of writers the last OpenAllDevices opened, 0..10. UI thread only.
     std::int32_t deviceCount = 0;
+    // Number of writers it found, opened or not (may exceed ten): with none
+    // opened, tells "no writer there" from "writers that cannot be opened".
+    std::int32_t writersFound = 0;
     // Interface path of the writer opened last (current-platform back end).
     std::string devicePath;
 

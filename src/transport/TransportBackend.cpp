@@ -58,6 +58,7 @@ std::int32_t TransportBackend::ReadDevice(std::int32_t index, std::uint8_t* buff
 
 void TransportBackend::noteWritersFound(int found)
 {
+    services_.table.writersFound = found;
     const int surplus = found > kMaxDevices ? found - kMaxDevices : 0;
     if (surplus > 0 && surplus != lastSurplus_) {
         services_.log.LogColored(kLogErrorColor,
