@@ -31,8 +31,9 @@ kesto_umockdev_tests(usb_backend_tests usb usb)
 
 # The USB tests also start the program itself on the testbed's writers.
 target_compile_definitions(usb_backend_tests PRIVATE
-  KESTO_CONFIGURATOR_EXE="$<TARGET_FILE:VREN_Kesto_Configurator>")
-add_dependencies(usb_backend_tests VREN_Kesto_Configurator)
+  KESTO_CONFIGURATOR_EXE="$<TARGET_FILE:VREN_Kesto_Configurator>"
+  KESTO_CLI_EXE="$<TARGET_FILE:vren-kesto>")
+add_dependencies(usb_backend_tests VREN_Kesto_Configurator vren-kesto)
 
 # Emulated USB writers for any program, to run the configurator itself on them.
 add_executable(kesto_usb_writers tests/usb/bench/usb_writers_main.cpp tests/usb/umockdev_writers.cpp)

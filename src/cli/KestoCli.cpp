@@ -246,6 +246,7 @@ public:
     void writerDone(Operation operation, int dev, OperationStatus status) override
     {
         QString record;
+        std::string progress;
         {
             std::lock_guard lock(mutex_);
             if (dev < 0 || dev >= kMaxDevices)
@@ -257,7 +258,9 @@ public:
                 std::size_t(dev) < writers_.size() ? writers_[std::size_t(dev)].details.location : std::string();
             record = AuditLog::resultRecord(operationName(operation), dev, o.identification, location,
                                             finishStatusText(operation, status), note_);
+            progress = progressLine();
         }
+        terminal_.setProgress(std::move(progress));
         audit_.appendLine(record);
     }
     void operationDone(Operation, const ControlsBack&) override

@@ -4,15 +4,18 @@
 
 #include <gtest/gtest.h>
 
+#include <QFile>
 #include <QProcess>
 #include <QSettings>
 #include <QTemporaryDir>
 
+#include <algorithm>
 #include <memory>
 #include <string>
 #include <vector>
 
 #include "app/ContactList.h"
+#include "config/ConfigBuilder.h"
 #include "app/MainWindow.h"
 #include "app/MessageLogPane.h"
 #include "pages/CTab_ConfigSave.h"
@@ -230,6 +233,65 @@ TEST_F(MainWindowOnUsbTest, TheProgramChecksBothWriters)
         EXPECT_NE(out.find("Attempting to open " + path + "\n"), std::string::npos) << out;
     }
     EXPECT_EQ(out.find("FAILED to open"), std::string::npos) << out;
+}
+#endif
+
+#ifdef KESTO_CLI_EXE
+// The command-line tool on the real back end: the lines of the file go to
+// both writers as line packets, and each stores exactly the file.
+TEST_F(MainWindowOnUsbTest, TheCommandLineToolSavesAFileIntoBothWriters)
+{
+    plugTwoWriters();
+    ConfigSource s;
+    s.inFlashCount = 1;
+    s.targetEntries = {{1, "loader.bin", 8, kTargetInFlash, 0}};
+    s.downloadSpeed = 3;
+    s.buzzer = "ON";
+    s.chip = "SOLVAN";
+    s.crystal = "12000000";
+    s.fatVerify = "Enable";
+    s.erase = "Disable";
+    ConfigText text;
+    ASSERT_TRUE(BuildConfigText(text, s));
+    const std::string config = text.sentText(1);
+    QFile file(dir_.filePath(QStringLiteral("line.ini")));
+    ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+    file.write(config.data(), qint64(config.size()));
+    file.close();
+
+    QTemporaryDir home;
+    QProcess tool;
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment(); // with the testbed's
+    env.insert(QStringLiteral("HOME"), home.path());
+    env.insert(QStringLiteral("XDG_DATA_HOME"), home.filePath(QStringLiteral("data")));
+    tool.setProcessEnvironment(env);
+    tool.start(QStringLiteral(KESTO_CLI_EXE), {QStringLiteral("save"), file.fileName(), QStringLiteral("--json")});
+    ASSERT_TRUE(tool.waitForStarted(10000));
+    // The event loop keeps running: the testbed answers on its own thread.
+    ASSERT_TRUE(testsupport::waitUntil([&] { return tool.state() == QProcess::NotRunning; }, 120000));
+    const std::string out = tool.readAllStandardOutput().toStdString();
+    const std::string err = tool.readAllStandardError().toStdString();
+    EXPECT_EQ(tool.exitCode(), 0) << out << err;
+    // Results only on standard output; what the back end opens is on standard error.
+    EXPECT_EQ(std::count(out.begin(), out.end(), '\n'), 2) << out;
+    EXPECT_NE(out.find("\"status\":\"Config Save - OK!\""), std::string::npos) << out;
+    EXPECT_NE(err.find("Attempting to open usb:"), std::string::npos) << err;
+
+    for (const auto& writer : writers_) {
+        EXPECT_EQ(writer->file(EmulatedWriter::kConfigFileName).value_or(""), config);
+        std::vector<std::vector<std::uint8_t>> packets;
+        std::size_t start = 0;
+        while (start < config.size()) {
+            const std::size_t end = config.find("\r\n", start);
+            std::uint8_t packet[kesto::REPLY_SIZE];
+            const std::size_t n = kesto::buildLinePacket(std::string_view(config).substr(start, end - start), packet);
+            packets.emplace_back(packet, packet + n);
+            start = end + 2;
+        }
+        const auto requests = writer->requests();
+        const auto first = std::search(requests.begin(), requests.end(), packets.begin(), packets.end());
+        EXPECT_NE(first, requests.end()) << writer->identification();
+    }
 }
 #endif
 
