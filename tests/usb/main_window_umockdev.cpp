@@ -15,11 +15,11 @@
 #include <vector>
 
 #include "app/ContactList.h"
-#include "config/ConfigBuilder.h"
 #include "app/MainWindow.h"
 #include "app/MessageLogPane.h"
 #include "pages/CTab_ConfigSave.h"
 #include "widgets/CXListCtrl.h"
+#include "DemoFiles.h"
 #include "recording.h"
 #include "test_support.h"
 #include "umockdev_writers.h"
@@ -242,18 +242,7 @@ TEST_F(MainWindowOnUsbTest, TheProgramChecksBothWriters)
 TEST_F(MainWindowOnUsbTest, TheCommandLineToolSavesAFileIntoBothWriters)
 {
     plugTwoWriters();
-    ConfigSource s;
-    s.inFlashCount = 1;
-    s.targetEntries = {{1, "loader.bin", 8, kTargetInFlash, 0}};
-    s.downloadSpeed = 3;
-    s.buzzer = "ON";
-    s.chip = "SOLVAN";
-    s.crystal = "12000000";
-    s.fatVerify = "Enable";
-    s.erase = "Disable";
-    ConfigText text;
-    ASSERT_TRUE(BuildConfigText(text, s));
-    const std::string config = text.sentText(1);
+    const std::string config = demoConfiguration();
     QFile file(dir_.filePath(QStringLiteral("line.ini")));
     ASSERT_TRUE(file.open(QIODevice::WriteOnly));
     file.write(config.data(), qint64(config.size()));
