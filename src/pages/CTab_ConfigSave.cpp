@@ -2,11 +2,17 @@
 
 #include <QByteArray>
 #include <QComboBox>
+#include <QDir>
+#include <QFile>
+#include <QFileDialog>
+#include <QFileInfo>
 #include <QGroupBox>
 #include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
+#include <QMenu>
 #include <QPushButton>
+#include <QSaveFile>
 #include <QSignalBlocker>
 #include <QSlider>
 
@@ -21,6 +27,7 @@
 #include "core/MessageBoxes.h"
 #include "config/ChipTable.h"
 #include "config/ConfigBuilder.h"
+#include "config/ConfigParser.h"
 #include "config/SettingsFile.h"
 #include "config/TargetList.h"
 #include "widgets/CXListCtrl.h"
@@ -43,6 +50,35 @@ const char* const kChipModels[] = {"moLark", "moLarkL", "moVesa", "BOREAL2", "SO
 QString q(std::string_view bytes)
 {
     return fromCodePage(bytes);
+}
+
+const QString kConfigFileFilter = QStringLiteral("Configuration (*.ini);;All files (*)");
+
+// Keeps what the parser logs, so that a refused file is reported under its
+// own name rather than as a writer's.
+class CollectedLines : public MessageLog {
+public:
+    std::vector<std::string> lines;
+
+protected:
+    void append(Rgb /*color*/, std::string text) override { lines.push_back(std::move(text)); }
+};
+
+// "\t +  Dev01: <configuration> is wrong file!\r\n" -> "<configuration> is wrong file!"
+std::string withoutDevicePrefix(std::string line)
+{
+    while (!line.empty() && (line.back() == '\n' || line.back() == '\r'))
+        line.pop_back();
+    if (const std::size_t dev = line.find("Dev"); dev != std::string::npos) {
+        if (const std::size_t colon = line.find(": ", dev); colon != std::string::npos)
+            return line.substr(colon + 2);
+    }
+    return line;
+}
+
+std::string pathText(const QString& path)
+{
+    return toCodePage(QDir::toNativeSeparators(path));
 }
 
 // The platform's dialog font is wider for its average character than the one
@@ -124,6 +160,9 @@ void CTab_ConfigSave::buildControls()
         [this](int row, int column, const QString* text) { return CheckSectorText(row, column, text); });
     connect(list_, &CXListCtrl::checkBoxClicked, this, &CTab_ConfigSave::OnTargetListCheckBox);
     connect(list_, &CXListCtrl::comboSelection, this, &CTab_ConfigSave::OnTargetListComboSelection);
+    // A right click on the list offers the configuration file actions.
+    list_->setContextMenuPolicy(Qt::CustomContextMenu);
+    connect(list_, &QWidget::customContextMenuRequested, this, &CTab_ConfigSave::OnTargetListContextMenu);
 
     speedSlider_ = new QSlider(Qt::Horizontal, this); // 1088
     speedSlider_->setObjectName(QStringLiteral("speedSlider"));
@@ -821,4 +860,159 @@ std::string CTab_ConfigSave::ConfigSaveProblem()
     if (!CheckDuplicateSectors())
         return "Same Sector No. exist!";
     return ConfigTextProblem(configSource());
+}
+
+// ------------------------------------------------------------ configuration files
+
+bool CTab_ConfigSave::ConfigFileActionsAllowed() const
+{
+    if (configLoadRunning || configSaveRunning)
+        return false;
+    const CVREN_KESTO_CONFIGURATORDlg* window = mainWindow();
+    return !window || !window->operationRunning();
+}
+
+void CTab_ConfigSave::reportFileProblem(const std::string& logLine, const std::string& boxText)
+{
+    if (MessageLog* l = log())
+        l->LogColored(kLogErrorColor, "%s\r\n", logLine.c_str());
+    showBox(boxText);
+}
+
+bool CTab_ConfigSave::SaveConfigFile(const QString& path)
+{
+    if (!ConfigFileActionsAllowed())
+        return false;
+    if (const std::string problem = ConfigSaveProblem(); !problem.empty()) {
+        showBox(problem);
+        return false;
+    }
+    if (!BuildConfigText()) {
+        showBox(ConfigTextProblem(configSource()));
+        return false;
+    }
+    const int rows = list_->GetRowCount();
+    const std::string text = configText.sentText(rows);
+    const std::string where = pathText(path);
+
+    // The text goes to a temporary file that replaces the old one only once
+    // it is complete: a failed write leaves an existing file as it was.
+    QSaveFile file(path);
+    const bool written = file.open(QIODevice::WriteOnly)
+        && file.write(text.data(), qint64(text.size())) == qint64(text.size()) && file.commit();
+    if (!written) {
+        const std::string reason = toCodePage(file.errorString());
+        reportFileProblem("Cannot write the configuration file " + where + ": " + reason,
+                          "Cannot write the configuration file!\r\n" + where + "\r\n" + reason);
+        return false;
+    }
+    // The same SHA-256 as the result record of a Config Save of this text.
+    if (MessageLog* l = log())
+        l->LogText("Configuration file saved: %s (%zu bytes, sha256=%s)\r\n", where.c_str(), text.size(),
+                   sentTextSha256(configText.linesToSend(rows)).c_str());
+    return true;
+}
+
+bool CTab_ConfigSave::OpenConfigFile(const QString& path)
+{
+    if (!ConfigFileActionsAllowed())
+        return false;
+    const std::string where = pathText(path);
+
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly)) {
+        const std::string reason = toCodePage(file.errorString());
+        reportFileProblem("Cannot read the configuration file " + where + ": " + reason,
+                          "Cannot read the configuration file!\r\n" + where + "\r\n" + reason);
+        return false;
+    }
+    // One byte beyond the limit tells a file that is too large, whatever
+    // size the file system reports for it.
+    const QByteArray bytes = file.read(kMaxConfigFileBytes + 1);
+    if (file.error() != QFileDevice::NoError) {
+        const std::string reason = toCodePage(file.errorString());
+        reportFileProblem("Cannot read the configuration file " + where + ": " + reason,
+                          "Cannot read the configuration file!\r\n" + where + "\r\n" + reason);
+        return false;
+    }
+    if (bytes.size() > kMaxConfigFileBytes) {
+        reportFileProblem(where + " is not a configuration file: it is larger than 64 KiB, more than a writer holds",
+                          where + " is not a configuration file!\r\nIt is larger than 64 KiB, more than a writer holds.");
+        return false;
+    }
+
+    // As a Config Load does: the parse starts from the page's values and
+    // keeps them where the text says nothing. The page changes only once
+    // the text has been taken.
+    ConfigLoadResult result;
+    result.configText = configText;
+    result.settings = settings;
+    CollectedLines parserLines;
+    if (ParseConfigText(bytes.constData(), bytes.size(), 0, parserLines, result.configText, result.settings,
+                        result.targetEntries) != OS_SUCCESS) {
+        std::string why = parserLines.lines.empty() ? std::string("<configuration> is wrong file!")
+                                                    : withoutDevicePrefix(parserLines.lines.front());
+        reportFileProblem(where + " is not a configuration file: " + why,
+                          where + " is not a configuration file!\r\n" + why);
+        return false;
+    }
+    // The file's entries are the rows, in the file's order.
+    for (const TargetFileEntry& e : result.targetEntries)
+        result.names.push_back(e.fileName);
+    result.loaded = true;
+    result.text.assign(bytes.constData(), std::size_t(bytes.size()));
+
+    list_->RemoveAllRows();
+    inFlashCount = nandCount = 0;
+    fatRowChecked = 0;
+    ApplyConfigLoad(result);
+    // The controls end as after a Config Load, with the crystal rule of the loaded chip.
+    ControlsBack back;
+    back.configControls = back.fatVerify = back.crystalRule = true;
+    GiveControlsBack(back);
+    if (MessageLog* l = log())
+        l->LogText("Configuration file opened: %s (%d rows)\r\n", where.c_str(), list_->GetRowCount());
+    return true;
+}
+
+std::unique_ptr<QMenu> CTab_ConfigSave::TargetListMenu()
+{
+    auto menu = std::make_unique<QMenu>(this);
+    const bool allowed = ConfigFileActionsAllowed();
+    QAction* open = menu->addAction(QStringLiteral("Open configuration file\u2026"), this,
+                                    &CTab_ConfigSave::OnOpenConfigFileChosen);
+    QAction* save = menu->addAction(QStringLiteral("Save configuration file\u2026"), this,
+                                    &CTab_ConfigSave::OnSaveConfigFileChosen);
+    open->setEnabled(allowed);
+    save->setEnabled(allowed);
+    return menu;
+}
+
+void CTab_ConfigSave::OnTargetListContextMenu(const QPoint& position)
+{
+    const std::unique_ptr<QMenu> menu = TargetListMenu();
+    menu->exec(list_->viewport()->mapToGlobal(position));
+}
+
+void CTab_ConfigSave::OnOpenConfigFileChosen()
+{
+    const QString folder = configFileFolder_.isEmpty() ? QDir::homePath() : configFileFolder_;
+    const QString path =
+        QFileDialog::getOpenFileName(this, QStringLiteral("Open configuration file"), folder, kConfigFileFilter);
+    if (path.isEmpty())
+        return;
+    configFileFolder_ = QFileInfo(path).absolutePath();
+    OpenConfigFile(path);
+}
+
+void CTab_ConfigSave::OnSaveConfigFileChosen()
+{
+    const QString folder = configFileFolder_.isEmpty() ? QDir::homePath() : configFileFolder_;
+    const QString path = QFileDialog::getSaveFileName(this, QStringLiteral("Save configuration file"),
+                                                      QDir(folder).filePath(QStringLiteral("config.ini")),
+                                                      kConfigFileFilter);
+    if (path.isEmpty())
+        return;
+    configFileFolder_ = QFileInfo(path).absolutePath();
+    SaveConfigFile(path);
 }

@@ -31,6 +31,7 @@ class QGroupBox;
 class QKeyEvent;
 class QLabel;
 class QLineEdit;
+class QMenu;
 class QPushButton;
 class QSlider;
 
@@ -109,6 +110,26 @@ public:
     // Fills the page from a Config Load's result (UI thread).
     void ApplyConfigLoad(const ConfigLoadResult& result);
 
+    // --- configuration files
+    // A configuration file holds exactly the bytes a Config Save of the page
+    // would send (its lines, each ended by CR LF), so a command-line save can
+    // send it to writers as it stands. Neither action runs while an operation
+    // does.
+    static constexpr qint64 kMaxConfigFileBytes = 64 * 1024; // what a writer holds at most
+    // Whether the file actions may run now.
+    bool ConfigFileActionsAllowed() const;
+    // After the checks of a Config Save (same boxes), writes the text a
+    // Config Save would send into `path`; an existing file stays as it was
+    // when the write fails. False when nothing was written.
+    bool SaveConfigFile(const QString& path);
+    // Reads `path` with the parser of Config Load and fills the page as a
+    // Config Load does: one row per entry of the file, in its order. A file
+    // that cannot be read, is too large or does not parse changes nothing.
+    bool OpenConfigFile(const QString& path);
+    // The target list's context menu with "Open configuration file…" and
+    // "Save configuration file…"; both disabled while an operation runs.
+    std::unique_ptr<QMenu> TargetListMenu();
+
     // --- controls during an operation
     // Disables what an operation gives back when it ends.
     void DisableOperationControls();
@@ -175,6 +196,11 @@ private:
     bool rowIsInFlash(int row) const;
     void OnFatHeaderToggled(int formerFatRow);
     void showBox(const std::string& text);
+    // A failure of a file action: the error line in the log and the box.
+    void reportFileProblem(const std::string& logLine, const std::string& boxText);
+    void OnTargetListContextMenu(const QPoint& position);
+    void OnOpenConfigFileChosen();
+    void OnSaveConfigFileChosen();
     MessageLog* log() const;
     // Closes all entries and opens all writers; false (after the log line and
     // the box) when none can be used.
@@ -185,6 +211,7 @@ private:
     std::unique_ptr<Poster> poster_;
     MessageLog* log_ = nullptr;
     MessageBoxes* boxes_ = nullptr;
+    QString configFileFolder_; // where the file dialogs open next
 
     CXListCtrl* list_ = nullptr;
     QSlider* speedSlider_ = nullptr;
