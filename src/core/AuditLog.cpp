@@ -30,17 +30,18 @@ QString AuditLog::fileFor(const QDate& day) const
 
 void AuditLog::appendLine(const QString& text)
 {
-    const QDateTime at = now_();
     QString line = text;
     line.replace(QLatin1Char('\r'), QLatin1Char(' ')).replace(QLatin1Char('\n'), QLatin1Char(' '));
-    const QByteArray bytes = (at.toString(QStringLiteral("yyyy-MM-dd HH:mm:ss.zzz")) + QLatin1Char(' ') + line
-                              + QLatin1Char('\n')).toUtf8();
 
     int error = 0;
     {
         // The lock keeps the day's file and folder checks of two threads
-        // apart; the append itself is one write() in any case.
+        // apart (the append itself is one write() in any case), and the time
+        // is taken under it, so that the file's lines stand in time order.
         std::lock_guard lock(mutex_);
+        const QDateTime at = now_();
+        const QByteArray bytes = (at.toString(QStringLiteral("yyyy-MM-dd HH:mm:ss.zzz")) + QLatin1Char(' ') + line
+                                  + QLatin1Char('\n')).toUtf8();
         QDir().mkpath(folder_);
         const QByteArray path = QFile::encodeName(fileFor(at.date()));
         const int fd = ::open(path.constData(), O_WRONLY | O_APPEND | O_CREAT | O_CLOEXEC, 0644);
