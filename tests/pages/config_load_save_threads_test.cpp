@@ -278,7 +278,11 @@ TEST_F(ConfigLoadSave, SaveSendsTheSameBytesToEveryCheckedWriterAndNothingToTheO
 
     ASSERT_TRUE(save());
     const std::string expected = page().configText.sentText(3);
-    EXPECT_EQ(page().configText.linesToSend(3).size(), 7u + 18u) << "lines 0 to 6 and 64 to 81";
+    // Three rows: the list block's lines 0 to 6, then the settings lines 64 to 81.
+    std::string byIndex;
+    for (int l = 0; l <= 81; l = l == 6 ? 64 : l + 1)
+        byIndex.append(page().configText.line(l)).append("\r\n");
+    EXPECT_EQ(expected, byIndex);
     for (int i : {0, 3}) {
         EXPECT_EQ(bus.writers()[std::size_t(i)]->file("config.ini"), expected) << i;
         EXPECT_EQ(list().StatusText(i), "Config Save - OK!");
