@@ -4,7 +4,6 @@
 #include <QStringList>
 
 #include "core/CodePage.h"
-#include "core/MessageLog.h"
 #include "widgets/CXHeaderCtrl.h"
 
 const QColor ContactList::kEmptyTextColor = QColor(0, 70, 220);
@@ -19,8 +18,8 @@ constexpr int kUnchecked = 1;
 constexpr int kChecked = 2;
 } // namespace
 
-ContactList::ContactList(MessageLog& log, QWidget* parent)
-    : CXListCtrl(parent), log_(log)
+ContactList::ContactList(QWidget* parent)
+    : CXListCtrl(parent)
 {
     connect(this, &CXListCtrl::checkBoxClicked, this, &ContactList::OnCheckBoxClicked);
 }
@@ -52,8 +51,6 @@ void ContactList::AddContactRow()
     identities_.push_back(contactIdentity);
     showIdentity(n);
     setUpdatesEnabled(true);
-    // Written whatever the status, as the list has always done.
-    log_.LogText("VREN Kesto Device No.%d Contact - OK!\r\n", n + 1);
 }
 
 void ContactList::SetStatusText(int row, const std::string& text)

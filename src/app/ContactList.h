@@ -8,8 +8,6 @@
 
 #include "widgets/CXListCtrl.h"
 
-class MessageLog;
-
 class ContactList : public CXListCtrl {
     Q_OBJECT
 public:
@@ -21,13 +19,12 @@ public:
     static const QColor kUncheckedRowColor; // RGB(200, 200, 200)
     static const QColor kCheckedRowColor;   // white
 
-    ContactList(MessageLog& log, QWidget* parent = nullptr);
+    explicit ContactList(QWidget* parent = nullptr);
 
     // Columns, colours, heights and the empty-list text; once, at start-up.
     void InitContactList();
 
-    // Appends the row for the next writer with `contactStatusText`, checked,
-    // and logs it.
+    // Appends the row for the next writer with `contactStatusText`, checked.
     void AddContactRow();
 
     // The status text the next row added shows (code-page bytes).
@@ -70,6 +67,4 @@ private:
     void showIdentity(int row);
 
     std::vector<WriterIdentityText> identities_; // one per row
-
-    MessageLog& log_;
 };

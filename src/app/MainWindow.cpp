@@ -173,7 +173,7 @@ void CVREN_KESTO_CONFIGURATORDlg::buildLayout()
 
     messageLog_ = new MessageLogPane(this);
     messageLog_->setGeometry(du.rect(6, 207, 220, 86));
-    contactList_ = new ContactList(*messageLog_, this);
+    contactList_ = new ContactList(this);
     contactList_->setGeometry(du.rect(6, 14, 220, 178));
 
     tabCtrl_ = new COptionTabCtrl(this);

@@ -34,18 +34,9 @@
 
 namespace {
 
-// A configuration the writers hold is at most this long; a larger file is
-// something else.
-constexpr qint64 kMaxConfigFileBytes = 64 * 1024;
-
 std::string utf8(std::string_view codePage)
 {
     return fromCodePage(codePage).toStdString();
-}
-
-QString qtext(std::string_view codePage)
-{
-    return fromCodePage(codePage);
 }
 
 // Standard error, shared by the log lines of every worker and the progress
@@ -174,18 +165,12 @@ struct ListedWriter {
 
 class CliListView : public WriterListView {
 public:
-    explicit CliListView(MessageLog& log) : log_(log) {}
     void clearWriters() override { writers.clear(); }
     void addWriter(const std::string& statusText, const WriterDetails& details) override
     {
         writers.push_back({statusText, details});
-        // Written whatever the status, as the window's list does.
-        log_.LogText("VREN Kesto Device No.%d Contact - OK!\r\n", int(writers.size()));
     }
     std::vector<ListedWriter> writers;
-
-private:
-    MessageLog& log_;
 };
 
 // What one writer ended with.
@@ -364,7 +349,9 @@ std::vector<std::string> readConfigFile(const std::string& path, std::string& pr
         problem = "cannot read " + path + ": " + file.errorString().toStdString();
         return {};
     }
-    if (file.size() > kMaxConfigFileBytes) {
+    // A configuration the writers hold is at most this long; a larger file
+    // is something else.
+    if (file.size() > qint64(kesto::kMaxConfigTextBytes)) {
         problem = path + " is larger than 64 KiB: not a configuration text";
         return {};
     }
@@ -428,8 +415,8 @@ QJsonObject writerObject(int dev, const ListedWriter& writer)
 {
     QJsonObject o;
     o[QStringLiteral("writer")] = dev + 1;
-    o[QStringLiteral("usb")] = qtext(writer.details.location);
-    o[QStringLiteral("firmware")] = qtext(writer.details.firmwareVersion);
+    o[QStringLiteral("usb")] = fromCodePage(writer.details.location);
+    o[QStringLiteral("firmware")] = fromCodePage(writer.details.firmwareVersion);
     return o;
 }
 
@@ -449,7 +436,6 @@ public:
                  [this](const QString& message) { terminal_.error(message.toStdString()); })
         , log_(terminal_, audit_)
         , boxes_(log_)
-        , view_(log_)
         , report_(log_, terminal_, audit_, poster_)
     {
     }
@@ -594,8 +580,8 @@ int Cli::reportResults(Operation operation, const std::vector<int>& devices, std
             QJsonObject json = writerObject(dev, w);
             json[QStringLiteral("operation")] = QString::fromLatin1(operationName(operation));
             json[QStringLiteral("ok")] = ok;
-            json[QStringLiteral("status")] = qtext(status);
-            json[QStringLiteral("identification")] = qtext(o.identification);
+            json[QStringLiteral("status")] = fromCodePage(status);
+            json[QStringLiteral("identification")] = fromCodePage(o.identification);
             if (addToJson)
                 addToJson(dev, json);
             printJson(env_.out, json);
@@ -646,9 +632,9 @@ int Cli::list()
         allAnswered = allAnswered && answered;
         if (options_.json) {
             QJsonObject json = writerObject(i, w);
-            json[QStringLiteral("contact")] = qtext(w.status);
+            json[QStringLiteral("contact")] = fromCodePage(w.status);
             json[QStringLiteral("ok")] = answered;
-            json[QStringLiteral("identification")] = qtext(identifications[std::size_t(i)]);
+            json[QStringLiteral("identification")] = fromCodePage(identifications[std::size_t(i)]);
             printJson(env_.out, json);
         } else {
             std::fprintf(env_.out, "%d\t%s\t%s\t%s\t%s\n", i + 1, w.details.location.c_str(), utf8(w.status).c_str(),
@@ -662,19 +648,23 @@ int Cli::list()
 int Cli::load()
 {
     log_.LogText(">> VREN Kesto Config Load - START <<\r\n");
-    auto result = std::make_shared<ConfigLoadResult>();
-    auto resultMutex = std::make_shared<std::mutex>();
-    auto deliver = [result, resultMutex](ConfigLoadResult r) {
-        std::lock_guard lock(*resultMutex);
-        *result = std::move(r);
+    // Handed over by the worker before its finish, read here after the last one.
+    struct HandOver {
+        std::mutex mutex;
+        ConfigLoadResult result;
+    };
+    auto handOver = std::make_shared<HandOver>();
+    auto deliver = [handOver](ConfigLoadResult r) {
+        std::lock_guard lock(handOver->mutex);
+        handOver->result = std::move(r);
     };
     if (auto status = runOperation(Operation::ConfigLoad, {0}, ConfigLoadMiddle({}, std::move(deliver))))
         return *status;
 
     ConfigLoadResult loaded;
     {
-        std::lock_guard lock(*resultMutex);
-        loaded = *result;
+        std::lock_guard lock(handOver->mutex);
+        loaded = std::move(handOver->result);
     }
     const bool operationOk = report_.outcomes()[0].code == OS_EXIT_OK;
     if (operationOk) {
@@ -711,11 +701,11 @@ int Cli::load()
     auto addToJson = [&](int, QJsonObject& json) {
         QJsonArray files;
         for (const std::string& name : loaded.names)
-            files.append(qtext(name));
+            files.append(fromCodePage(name));
         json[QStringLiteral("files")] = files;
         json[QStringLiteral("configuration")] = loaded.loaded;
         if (loaded.loaded && options_.outputFile.empty())
-            json[QStringLiteral("text")] = qtext(loaded.text);
+            json[QStringLiteral("text")] = fromCodePage(loaded.text);
     };
     if (options_.json)
         status = reportResults(Operation::ConfigLoad, {0}, env_.out, addToJson);

@@ -145,6 +145,8 @@ void WriterSession::RelistWriters(int count, bool afterRemoval, std::function<vo
             Check& check = (*checks)[i];
             check.log.replayInto(log_);
             view_.addWriter(contactStatusTextFor(check.kind, afterRemoval), check.details);
+            // Written whatever the status, as the list has always done.
+            log_.LogText("VREN Kesto Device No.%d Contact - OK!\r\n", int(i) + 1);
         }
         for (int i = 0; i < kMaxDevices; ++i)
             usbTransport_.CloseDevice(i);

@@ -21,6 +21,7 @@
 #include "config/TargetSettings.h"
 #include "operations/ConfigOperations.h"
 #include "operations/OperationReport.h"
+#include "writer/KestoWire.h"
 
 class CXListCtrl;
 class SettingsFile;
@@ -115,7 +116,7 @@ public:
     // would send (its lines, each ended by CR LF), so a command-line save can
     // send it to writers as it stands. Neither action runs while an operation
     // does.
-    static constexpr qint64 kMaxConfigFileBytes = 64 * 1024; // what a writer holds at most
+    static constexpr qint64 kMaxConfigFileBytes = kesto::kMaxConfigTextBytes; // what a writer holds at most
     // Whether the file actions may run now.
     bool ConfigFileActionsAllowed() const;
     // After the checks of a Config Save (same boxes), writes the text a

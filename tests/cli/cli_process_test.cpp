@@ -18,6 +18,7 @@
 
 #include "DemoFiles.h"
 #include "config/ConfigBuilder.h"
+#include "line_packets.h"
 #include "writer/KestoWire.h"
 
 namespace {
@@ -237,14 +238,8 @@ TEST_F(CliProcessTest, SaveWritesTheFileIntoTheNamedWritersOnlyAndReadsItBack)
     // On the wire: the file's lines as line packets between the write request
     // and its end, then the read-back.
     std::vector<std::string> expected = {hexOf({CMD_CONFIG_WRITE})};
-    std::size_t start = 0;
-    while (start < config.size()) {
-        const std::size_t end = config.find("\r\n", start);
-        std::uint8_t packet[kesto::REPLY_SIZE];
-        const std::size_t n = kesto::buildLinePacket(std::string_view(config).substr(start, end - start), packet);
-        expected.push_back(hexOf(std::vector<std::uint8_t>(packet, packet + n)));
-        start = end + 2;
-    }
+    for (const auto& packet : linePacketsOf(config))
+        expected.push_back(hexOf(packet));
     expected.push_back(hexOf({CMD_END}));
     expected.push_back(hexOf({CMD_CONFIG_READ}));
     const std::vector<std::string> wire = requests(1);

@@ -20,6 +20,7 @@
 #include "pages/CTab_ConfigSave.h"
 #include "widgets/CXListCtrl.h"
 #include "DemoFiles.h"
+#include "line_packets.h"
 #include "recording.h"
 #include "test_support.h"
 #include "umockdev_writers.h"
@@ -268,15 +269,7 @@ TEST_F(MainWindowOnUsbTest, TheCommandLineToolSavesAFileIntoBothWriters)
 
     for (const auto& writer : writers_) {
         EXPECT_EQ(writer->file(EmulatedWriter::kConfigFileName).value_or(""), config);
-        std::vector<std::vector<std::uint8_t>> packets;
-        std::size_t start = 0;
-        while (start < config.size()) {
-            const std::size_t end = config.find("\r\n", start);
-            std::uint8_t packet[kesto::REPLY_SIZE];
-            const std::size_t n = kesto::buildLinePacket(std::string_view(config).substr(start, end - start), packet);
-            packets.emplace_back(packet, packet + n);
-            start = end + 2;
-        }
+        const auto packets = linePacketsOf(config);
         const auto requests = writer->requests();
         const auto first = std::search(requests.begin(), requests.end(), packets.begin(), packets.end());
         EXPECT_NE(first, requests.end()) << writer->identification();
