@@ -191,10 +191,9 @@ public:
     }
 
     // Before the operation starts (no worker runs yet).
-    void begin(Operation operation, std::vector<int> devices, std::vector<ListedWriter> writers, QString note)
+    void begin(std::vector<int> devices, std::vector<ListedWriter> writers, QString note)
     {
         std::lock_guard lock(mutex_);
-        operation_ = operation;
         devices_ = std::move(devices);
         writers_ = std::move(writers);
         note_ = std::move(note);
@@ -274,7 +273,6 @@ private:
     AuditLog& audit_;
     Poster& poster_;
     mutable std::mutex mutex_;
-    Operation operation_ = Operation::ConfigSave;
     std::vector<int> devices_;
     std::vector<ListedWriter> writers_;
     QString note_;
@@ -550,7 +548,7 @@ std::optional<int> Cli::runOperation(Operation operation, const std::vector<int>
         if (std::find(devices.begin(), devices.end(), i) == devices.end())
             session_->transport().CloseDevice(i);
     }
-    report_.begin(operation, devices, view_.writers, note);
+    report_.begin(devices, view_.writers, note);
     StopOnSignal stop([this] {
         log_.LogColored(kLogErrorColor, "Stopping: the writers stop after their current transfer.\r\n");
         session_->stopWork();
